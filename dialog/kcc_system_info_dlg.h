@@ -1,0 +1,54 @@
+// The main dialog: template 102 with the hardware list (1001) and the system list (1000).
+#ifndef KCC_DIALOG_KCC_SYSTEM_INFO_DLG_H
+#define KCC_DIALOG_KCC_SYSTEM_INFO_DLG_H
+
+#include "framework/dialog.h"
+#include "framework/text.h"
+
+#include <cstdint>
+#include <string>
+
+class CKCCSystemInfoDlg : public CDialog {
+public:
+  explicit CKCCSystemInfoDlg(CWnd* pParent = nullptr);
+  ~CKCCSystemInfoDlg() override;
+
+  // Display texts; they read and change no dialog state.
+  void FormatSize(uint64_t kilobytes, std::wstring& text) const;
+  std::wstring MakeOSName(const std::wstring& caption, const std::wstring& servicePack) const;
+  std::wstring MakeMediaCenterName(const std::wstring& servicePack) const;
+  // MakeOSName for a given version record and SM_MEDIACENTER metric.
+  std::wstring MakeOSNameFor(const OSVERSIONINFOW& version, int mediaCenter, const std::wstring& caption,
+                             const std::wstring& servicePack) const;
+  // Appends the OEM manufacturer and model of oeminfo.ini; 0 only when memory runs out.
+  int GetOemInfo(CStringArray& entries) const;
+
+  // Where a minimised dialog draws its icon.
+  static POINT IconPosition(const RECT& client, int iconWidth, int iconHeight);
+
+  HICON m_hIcon;
+  CButton m_btnOk;
+  CListCtrl m_listSystem;
+  CListCtrl m_listHardware;
+  CButton m_btn1002;
+  CButton m_btn1003;
+
+protected:
+  void DoDataExchange(CDataExchange* pDX) override;
+  BOOL OnInitDialog() override;
+
+  void OnSysCommand(UINT nID, LPARAM lParam);
+  void OnPaint();
+  HCURSOR OnQueryDragIcon();
+  void OnBnClickedOk();
+  void OnItemChangedSystemList(NMHDR* pNMHDR, LRESULT* pResult);
+  void OnItemChangedHardwareList(NMHDR* pNMHDR, LRESULT* pResult);
+
+  DECLARE_MESSAGE_MAP()
+
+private:
+  static void ClearSelection(CListCtrl& list);
+  void FillInformation();
+};
+
+#endif

@@ -1,0 +1,55 @@
+// Modal dialogs from a satellite template, with control binding and text exchange by control id.
+#ifndef KCC_FRAMEWORK_DIALOG_H
+#define KCC_FRAMEWORK_DIALOG_H
+
+#include "framework/wnd.h"
+
+#include <string>
+#include <vector>
+
+class CDialog;
+
+class CDataExchange {
+public:
+  CDataExchange(CDialog* dialog, bool saveAndValidate) : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
+  CDialog* m_pDlgWnd;
+  bool m_bSaveAndValidate;
+  bool m_bFailed = false; // a control was missing; the rest of the exchange is skipped
+};
+
+// Binds control `id` of the dialog to `control`; a missing control fails the exchange.
+void DDX_Control(CDataExchange* pDX, int id, CWnd& control);
+// Puts `value` into control `id` (or reads it back when saving).
+void DDX_Text(CDataExchange* pDX, int id, std::wstring& value);
+
+class CDialog : public CWnd {
+public:
+  CDialog(UINT templateId, CWnd* parent);
+  ~CDialog() override;
+
+  // Runs the dialog modally from the resource module's template; -1 when it cannot be created.
+  virtual INT_PTR DoModal();
+  void EndDialog(INT_PTR result);
+  BOOL UpdateData(BOOL saveAndValidate = TRUE);
+
+  // For the framework's binding: controls to detach when the window goes away.
+  void AttachControl(CWnd& control, HWND hwnd);
+
+protected:
+  virtual void DoDataExchange(CDataExchange* pDX);
+  virtual BOOL OnInitDialog();
+  virtual void OnOK();
+  virtual void OnCancel();
+
+  DECLARE_MESSAGE_MAP()
+
+private:
+  static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  void OnDestroyed();
+
+  UINT m_nIDTemplate;
+  CWnd* m_pParentWnd;
+  std::vector<CWnd*> m_boundControls;
+};
+
+#endif

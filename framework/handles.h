@@ -1,0 +1,64 @@
+// Owners of kernel handles, registry keys and local memory: each releases what it holds, once.
+#ifndef KCC_FRAMEWORK_HANDLES_H
+#define KCC_FRAMEWORK_HANDLES_H
+
+#include <windows.h>
+
+#include <utility>
+
+template <typename T, T Null, typename Traits>
+class UniqueResource {
+public:
+  UniqueResource() = default;
+  explicit UniqueResource(T value) : m_value(value) {}
+  ~UniqueResource() { Reset(); }
+  UniqueResource(UniqueResource&& other) noexcept : m_value(other.Release()) {}
+  UniqueResource& operator=(UniqueResource&& other) noexcept {
+    if (this != &other) Reset(other.Release());
+    return *this;
+  }
+  UniqueResource(const UniqueResource&) = delete;
+  UniqueResource& operator=(const UniqueResource&) = delete;
+
+  T Get() const { return m_value; }
+  explicit operator bool() const { return m_value != Null; }
+  T* Receive() { Reset(); return &m_value; }
+  T Release() { return std::exchange(m_value, Null); }
+  void Reset(T value = Null) {
+    T old = std::exchange(m_value, value);
+    if (old != Null) Traits::Close(old);
+  }
+
+private:
+  T m_value = Null;
+};
+
+struct HandleTraits { static void Close(HANDLE h) { ::CloseHandle(h); } };
+struct RegistryKeyTraits { static void Close(HKEY key) { ::RegCloseKey(key); } };
+struct LocalMemoryTraits { static void Close(HLOCAL memory) { ::LocalFree(memory); } };
+
+// A handle whose "none" is null (events, mutexes, threads, tokens).
+using UniqueHandle = UniqueResource<HANDLE, nullptr, HandleTraits>;
+using RegistryKey = UniqueResource<HKEY, nullptr, RegistryKeyTraits>;
+using LocalMemory = UniqueResource<HLOCAL, nullptr, LocalMemoryTraits>;
+
+// A file or device handle, whose "none" is INVALID_HANDLE_VALUE.
+class UniqueFileHandle {
+public:
+  UniqueFileHandle() = default;
+  explicit UniqueFileHandle(HANDLE h) : m_h(h) {}
+  ~UniqueFileHandle() { Reset(); }
+  UniqueFileHandle(const UniqueFileHandle&) = delete;
+  UniqueFileHandle& operator=(const UniqueFileHandle&) = delete;
+  HANDLE Get() const { return m_h; }
+  explicit operator bool() const { return m_h != INVALID_HANDLE_VALUE; }
+  void Reset(HANDLE h = INVALID_HANDLE_VALUE) {
+    HANDLE old = std::exchange(m_h, h);
+    if (old != INVALID_HANDLE_VALUE) ::CloseHandle(old);
+  }
+
+private:
+  HANDLE m_h = INVALID_HANDLE_VALUE;
+};
+
+#endif

@@ -1,0 +1,50 @@
+// The exe module and the language satellite that holds the dialogs and strings.
+#include "framework/module.h"
+
+#include <string>
+
+namespace {
+HINSTANCE g_resource = nullptr;
+bool g_resourceChosen = false;
+
+HINSTANCE LoadSatelliteBesideExe() {
+  wchar_t path[MAX_PATH];
+  const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  std::wstring file(path, length);
+  const size_t slash = file.find_last_of(L"\\/");
+  const std::wstring directory = file.substr(0, slash == std::wstring::npos ? 0 : slash);
+  std::wstring stem = file.substr(slash == std::wstring::npos ? 0 : slash + 1);
+  const size_t dot = stem.find_last_of(L'.');
+  if (dot != std::wstring::npos) stem.erase(dot);
+
+  const bool japanese = PRIMARYLANGID(::GetUserDefaultUILanguage()) == LANG_JAPANESE;
+  HMODULE module = japanese ? LoadSatellite(directory.c_str(), stem.c_str(), L"JPN") : nullptr;
+  if (!module) module = LoadSatellite(directory.c_str(), stem.c_str(), L"ENU");
+  return module;
+}
+} // namespace
+
+HINSTANCE AfxGetInstanceHandle() { return ::GetModuleHandleW(nullptr); }
+
+HINSTANCE AfxGetResourceHandle() {
+  if (!g_resourceChosen) {
+    g_resource = LoadSatelliteBesideExe();
+    g_resourceChosen = true;
+  }
+  return g_resource;
+}
+
+void AfxSetResourceHandle(HINSTANCE module) {
+  g_resource = module;
+  g_resourceChosen = true;
+}
+
+HMODULE LoadSatellite(const wchar_t* directory, const wchar_t* stem, const wchar_t* language) {
+  std::wstring path = directory;
+  if (!path.empty()) path += L'\\';
+  path += stem;
+  path += language;
+  path += L".dll";
+  return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+}

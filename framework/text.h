@@ -1,0 +1,16 @@
+// Widening of 8-bit texts (registry, INI, SMBIOS) into the program's wide text type.
+#ifndef KCC_FRAMEWORK_TEXT_H
+#define KCC_FRAMEWORK_TEXT_H
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The string array of the program: a growable array of wide texts.
+using CStringArray = std::vector<std::wstring>;
+
+// On Windows the calling thread's ANSI code page is used; natively each byte becomes one
+// character (Latin-1), which is all the pure rules and their tests need. Empty gives empty.
+std::wstring WidenAnsi(std::string_view text);
+
+#endif

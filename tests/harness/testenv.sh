@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Starts and stops a private wine test environment: prefix, persistent wineserver, Xvfb display.
+#   testenv.sh start STATE_DIR [BIN_DIR]   make the prefix if needed, start Xvfb and the server
+#   testenv.sh stop STATE_DIR              stop only what start started (by pid / wineserver -k)
+#   source <(testenv.sh env STATE_DIR)     WINEPREFIX, DISPLAY and WINEDEBUG for this environment
+# BIN_DIR, when given, holds boardinfo.sys: start installs it as the demand-start service.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+cmd=${1:?start|stop|env}
+state=$(mkdir -p "${2:?state dir}" && cd "$2" && pwd)
+bin=${3:-}
+prefix=$state/prefix
+export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+
+free_display() {
+  local n
+  for n in $(seq 90 199); do
+    [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] || { echo $n; return; }
+  done
+  echo "testenv: no free X display" >&2; return 1
+}
+
+make_prefix() {
+  [ -f "$prefix/.kcc-ready" ] && return 0
+  rm -rf "$prefix"
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+  # This wine build does not find its own fonts.
+  mkdir -p "$prefix/drive_c/windows/Fonts"
+  cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+  cp /usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+  local reg=$state/prefix-setup.reg
+  cat > "$reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Decorated"="N"
+"Managed"="N"
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"MS UI Gothic"="Droid Sans Fallback"
+"MS Shell Dlg"="Tahoma"
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink]
+"Tahoma"=hex(7):44,00,72,00,6f,00,69,00,64,00,53,00,61,00,6e,00,73,00,46,00,61,00,6c,00,6c,00,62,00,61,00,63,00,6b,00,46,00,75,00,6c,00,6c,00,2e,00,74,00,74,00,66,00,2c,00,44,00,72,00,6f,00,69,00,64,00,20,00,53,00,61,00,6e,00,73,00,20,00,46,00,61,00,6c,00,6c,00,62,00,61,00,63,00,6b,00,00,00,00,00
+"Tahoma Bold"=hex(7):44,00,72,00,6f,00,69,00,64,00,53,00,61,00,6e,00,73,00,46,00,61,00,6c,00,6c,00,62,00,61,00,63,00,6b,00,46,00,75,00,6c,00,6c,00,2e,00,74,00,74,00,66,00,2c,00,44,00,72,00,6f,00,69,00,64,00,20,00,53,00,61,00,6e,00,73,00,20,00,46,00,61,00,6c,00,6c,00,62,00,61,00,63,00,6b,00,00,00,00,00
+REG
+  wine regedit /S "$reg" >/dev/null 2>&1
+  wine regedit /S /reg:64 "$reg" >/dev/null 2>&1 || true
+  wineserver -w
+  touch "$prefix/.kcc-ready"
+}
+
+case $cmd in
+  start)
+    if [ -f "$state/env" ]; then "$0" stop "$state" || true; fi
+    make_prefix
+    n=$(free_display)
+    Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
+    echo $! > "$state/xvfb.pid"
+    for _ in $(seq 100); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.05; done
+    export DISPLAY=:$n
+    wineserver -p
+    printf 'export WINEPREFIX=%q DISPLAY=%q WINEDEBUG=%q WINEDLLOVERRIDES=%q\n' \
+      "$prefix" ":$n" "$WINEDEBUG" "$WINEDLLOVERRIDES" > "$state/env"
+    if [ -n "$bin" ] && [ -f "$bin/boardinfo.sys" ] && [ -x "$here/../../tools/boardinfo-service.sh" ]; then
+      "$here/../../tools/boardinfo-service.sh" install "$bin/boardinfo.sys" >/dev/null
+    fi
+    echo "testenv: prefix $prefix, display :$n"
+    ;;
+  stop)
+    if [ -d "$prefix" ]; then wineserver -k 2>/dev/null || true; fi
+    if [ -f "$state/xvfb.pid" ]; then
+      pid=$(cat "$state/xvfb.pid"); kill "$pid" 2>/dev/null || true
+      for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+      rm -f "$state/xvfb.pid"
+    fi
+    rm -f "$state/env"
+    ;;
+  env)
+    [ -f "$state/env" ] || { echo "testenv: not started: $state" >&2; exit 1; }
+    cat "$state/env"
+    ;;
+  *) echo "usage: testenv.sh start|stop|env STATE_DIR [BIN_DIR]" >&2; exit 2 ;;
+esac
