@@ -1,6 +1,7 @@
 // The instance observer: named mutexes and events with a DACL that keeps their DACL and owner fixed.
 #include "app/observe_app.h"
 
+#include <initializer_list>
 #include <new>
 
 namespace {

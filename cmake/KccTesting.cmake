@@ -12,9 +12,12 @@ endfunction()
 
 # A Win32 test program run by wine in the harness's test prefix (the emulator is put in front by
 # ctest). The prefix, its wineserver, Xvfb and the driver service are started by the fixture.
+# Test programs are kept out of the program's folder; KCC_BIN_DIR tells them where it is.
 function(kcc_add_wine_test target)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests-bin)
   add_test(NAME ${target} COMMAND ${target} ${ARGN})
-  set_tests_properties(${target} PROPERTIES FIXTURES_REQUIRED wineenv RESOURCE_LOCK wineprefix TIMEOUT 600)
+  set_tests_properties(${target} PROPERTIES FIXTURES_REQUIRED wineenv RESOURCE_LOCK wineprefix TIMEOUT 600
+                       ENVIRONMENT "KCC_BIN_DIR=${KCC_BIN_DIR};KCC_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endfunction()
 
 # A shell-driven Win32 test (end to end, stress): same fixture, same lock.

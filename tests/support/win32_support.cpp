@@ -1,0 +1,172 @@
+// Helpers of the Win32 tests.
+#include "tests/support/win32_support.h"
+
+#include <cstdlib>
+
+namespace kcctest {
+
+std::wstring UnixToWindowsPath(const std::string& unixPath) {
+  std::wstring path = L"Z:";
+  for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+  return path;
+}
+
+std::wstring BinDir() {
+  const char* dir = std::getenv("KCC_BIN_DIR");
+  return dir ? UnixToWindowsPath(dir) : std::wstring(L".");
+}
+
+std::wstring ProgramPath() { return BinDir() + L"\\KCCSystemInfo.exe"; }
+
+std::wstring SatelliteString(const wchar_t* language, UINT id) {
+  std::wstring path = BinDir() + L"\\KCCSystemInfo" + language + L".dll";
+  HMODULE module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (!module) return std::wstring();
+  const wchar_t* text = nullptr;
+  const int length = ::LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0);
+  std::wstring result = length > 0 ? std::wstring(text, static_cast<size_t>(length)) : std::wstring();
+  ::FreeLibrary(module);
+  return result;
+}
+
+std::wstring ProgramCaption() { return SatelliteString(L"ENU", 500); }
+
+namespace {
+struct FindState {
+  const std::wstring* caption;
+  bool withLists;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectDialog(HWND hwnd, LPARAM parameter) {
+  FindState& state = *reinterpret_cast<FindState*>(parameter);
+  wchar_t className[32];
+  if (!::GetClassNameW(hwnd, className, 32) || ::lstrcmpW(className, L"#32770") != 0) return TRUE;
+  wchar_t title[256];
+  ::GetWindowTextW(hwnd, title, 256);
+  if (*state.caption != title) return TRUE;
+  if (state.withLists && !::GetDlgItem(hwnd, 1000)) return TRUE;
+  state.found.push_back(hwnd);
+  return TRUE;
+}
+} // namespace
+
+std::vector<HWND> FindDialogs(const std::wstring& caption, bool withLists) {
+  FindState state{&caption, withLists, {}};
+  ::EnumWindows(&CollectDialog, reinterpret_cast<LPARAM>(&state));
+  return state.found;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (::GetTickCount() - start >= timeoutMs) return false;
+    ::Sleep(10);
+  }
+}
+
+ChildProcess::ChildProcess(const std::wstring& commandLine) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  std::wstring line = commandLine;
+  if (!::CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &m_info))
+    m_info = PROCESS_INFORMATION{};
+}
+
+ChildProcess::~ChildProcess() {
+  if (!m_info.hProcess) return;
+  if (::WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT) {
+    ::TerminateProcess(m_info.hProcess, 1);
+    ::WaitForSingleObject(m_info.hProcess, 5000);
+  }
+  ::CloseHandle(m_info.hThread);
+  ::CloseHandle(m_info.hProcess);
+}
+
+bool ChildProcess::WaitExit(DWORD timeoutMs) {
+  return m_info.hProcess && ::WaitForSingleObject(m_info.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
+DWORD ChildProcess::ExitCode() const {
+  DWORD code = STILL_ACTIVE;
+  if (m_info.hProcess) ::GetExitCodeProcess(m_info.hProcess, &code);
+  return code;
+}
+
+bool RunProgram(const std::wstring& arguments, DWORD timeoutMs) {
+  ChildProcess child(L"\"" + ProgramPath() + L"\" " + arguments);
+  return child.Started() && child.WaitExit(timeoutMs);
+}
+
+MessageBoxAnswerer::MessageBoxAnswerer() {
+  ::InitializeCriticalSection(&m_lock);
+  m_stop = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  m_thread = ::CreateThread(nullptr, 0, &MessageBoxAnswerer::Thread, this, 0, nullptr);
+}
+
+MessageBoxAnswerer::~MessageBoxAnswerer() {
+  ::SetEvent(m_stop);
+  ::WaitForSingleObject(m_thread, INFINITE);
+  ::CloseHandle(m_thread);
+  ::CloseHandle(m_stop);
+  ::DeleteCriticalSection(&m_lock);
+}
+
+std::vector<MessageBoxAnswerer::Box> MessageBoxAnswerer::Boxes() {
+  ::EnterCriticalSection(&m_lock);
+  std::vector<Box> boxes = m_boxes;
+  ::LeaveCriticalSection(&m_lock);
+  return boxes;
+}
+
+namespace {
+struct BoxSearch {
+  HWND box = nullptr;
+};
+
+BOOL CALLBACK FindIcon(HWND child, LPARAM parameter) {
+  wchar_t className[32];
+  const LONG style = ::GetWindowLongW(child, GWL_STYLE);
+  if (::GetClassNameW(child, className, 32) && ::lstrcmpiW(className, L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON &&
+      (style & WS_VISIBLE)) {
+    *reinterpret_cast<bool*>(parameter) = true;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK FindBox(HWND hwnd, LPARAM parameter) {
+  wchar_t className[32];
+  if (!::IsWindowVisible(hwnd) || !::GetClassNameW(hwnd, className, 32) || ::lstrcmpW(className, L"#32770") != 0)
+    return TRUE;
+  // A message box has its text in control 0xFFFF and none of the program's lists.
+  if (::GetDlgItem(hwnd, 1000) || !::GetDlgItem(hwnd, 0xFFFF)) return TRUE;
+  reinterpret_cast<BoxSearch*>(parameter)->box = hwnd;
+  return FALSE;
+}
+} // namespace
+
+DWORD WINAPI MessageBoxAnswerer::Thread(LPVOID parameter) {
+  MessageBoxAnswerer* self = static_cast<MessageBoxAnswerer*>(parameter);
+  HWND last = nullptr;
+  while (::WaitForSingleObject(self->m_stop, 10) == WAIT_TIMEOUT) {
+    BoxSearch search;
+    ::EnumWindows(&FindBox, reinterpret_cast<LPARAM>(&search));
+    if (!search.box || search.box == last) continue;
+    last = search.box;
+    wchar_t caption[256] = {}, text[1024] = {};
+    ::GetWindowTextW(search.box, caption, 256);
+    ::GetDlgItemTextW(search.box, 0xFFFF, text, 1024);
+    bool icon = false;
+    ::EnumChildWindows(search.box, &FindIcon, reinterpret_cast<LPARAM>(&icon));
+    Box box{caption, text, icon};
+    ::EnterCriticalSection(&self->m_lock);
+    self->m_boxes.push_back(box);
+    ::LeaveCriticalSection(&self->m_lock);
+    ::PostMessageW(search.box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  }
+  return 0;
+}
+
+} // namespace kcctest

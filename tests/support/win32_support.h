@@ -1,0 +1,67 @@
+// Helpers of the Win32 tests: where the program is, its windows, child processes, waiting.
+#ifndef KCC_TESTS_SUPPORT_WIN32_SUPPORT_H
+#define KCC_TESTS_SUPPORT_WIN32_SUPPORT_H
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kcctest {
+
+// The folder of KCCSystemInfo.exe and its satellites (KCC_BIN_DIR, a Unix path, seen through Z:).
+std::wstring BinDir();
+std::wstring UnixToWindowsPath(const std::string& unixPath);
+// String `id` of a satellite in BinDir(); empty when missing.
+std::wstring SatelliteString(const wchar_t* language, UINT id);
+// The main dialog's caption (string 500 of the English satellite).
+std::wstring ProgramCaption();
+
+// Top-level dialogs (class #32770) with this caption; `withLists` keeps those holding list 1000.
+std::vector<HWND> FindDialogs(const std::wstring& caption, bool withLists);
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+
+// A child process; terminated on destruction if it still runs.
+class ChildProcess {
+public:
+  explicit ChildProcess(const std::wstring& commandLine);
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+  bool Started() const { return m_info.hProcess != nullptr; }
+  // True when the process ended within the time; then ExitCode() is valid.
+  bool WaitExit(DWORD timeoutMs);
+  DWORD ExitCode() const;
+  DWORD Id() const { return m_info.dwProcessId; }
+  HANDLE Handle() const { return m_info.hProcess; }
+
+private:
+  PROCESS_INFORMATION m_info{};
+};
+
+// Runs the program with arguments and waits for it to end; returns false on time-out.
+bool RunProgram(const std::wstring& arguments, DWORD timeoutMs);
+std::wstring ProgramPath();
+
+// Presses OK on every message box that appears while it lives (boxes of this process or others).
+class MessageBoxAnswerer {
+public:
+  MessageBoxAnswerer();
+  ~MessageBoxAnswerer();
+  MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
+  MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
+  struct Box { std::wstring caption, text; bool icon; };
+  std::vector<Box> Boxes();
+
+private:
+  static DWORD WINAPI Thread(LPVOID self);
+  HANDLE m_stop;
+  HANDLE m_thread;
+  CRITICAL_SECTION m_lock;
+  std::vector<Box> m_boxes;
+};
+
+} // namespace kcctest
+
+#endif
