@@ -1,0 +1,297 @@
+// The main dialog and the About box run in this process from the real satellite.
+#include "dialog/about_dlg.h"
+#include "dialog/kcc_system_info_dlg.h"
+#include "framework/module.h"
+#include "framework/resource_strings.h"
+#include "res/resource.h"
+#include "tests/support/win32_support.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <ole2.h>
+
+#include <functional>
+
+using namespace kcctest;
+
+namespace {
+std::wstring Text(HWND window) {
+  wchar_t text[512] = {};
+  ::GetWindowTextW(window, text, 512);
+  return text;
+}
+
+struct OwnDialogSearch {
+  int id;
+  HWND found;
+};
+
+BOOL CALLBACK MatchOwnDialog(HWND hwnd, LPARAM parameter) {
+  OwnDialogSearch& search = *reinterpret_cast<OwnDialogSearch*>(parameter);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(hwnd, &pid);
+  if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(hwnd) && ::GetDlgItem(hwnd, search.id)) {
+    search.found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Our own top-level dialog that holds control `id` (1000 for the main dialog, 1004 for About).
+HWND FindOwnDialog(int id) {
+  OwnDialogSearch search{id, nullptr};
+  ::EnumWindows(&MatchOwnDialog, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+struct Driver {
+  std::function<void(HWND)> script;
+  bool found = false;
+};
+
+DWORD WINAPI DriveDialog(LPVOID parameter) {
+  Driver& driver = *static_cast<Driver*>(parameter);
+  HWND dialog = nullptr;
+  driver.found = WaitUntil([&] { return (dialog = FindOwnDialog(IDC_LIST_SYSTEM)) != nullptr; }, 20000);
+  if (driver.found) driver.script(dialog);
+  return 0;
+}
+
+class DialogTest : public testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    ::OleInitialize(nullptr);
+    satellite = LoadSatellite(BinDir().c_str(), L"KCCSystemInfo", L"ENU");
+  }
+  void SetUp() override {
+    ASSERT_NE(nullptr, satellite) << "no English satellite";
+    AfxSetResourceHandle(satellite);
+  }
+
+  // Runs the main dialog modally here while `script` drives it from another thread.
+  INT_PTR Run(std::function<void(HWND)> script) {
+    Driver driver{std::move(script)};
+    HANDLE thread = ::CreateThread(nullptr, 0, &DriveDialog, &driver, 0, nullptr);
+    CKCCSystemInfoDlg dialog(nullptr);
+    const INT_PTR result = dialog.DoModal();
+    ::WaitForSingleObject(thread, INFINITE);
+    ::CloseHandle(thread);
+    EXPECT_TRUE(driver.found) << "the dialog never appeared";
+    return result;
+  }
+
+  static void Press(HWND dialog, UINT key) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(dialog, nullptr), &info);
+    HWND target = info.hwndFocus ? info.hwndFocus : dialog;
+    ::PostMessageW(target, WM_KEYDOWN, key, 1);
+    ::PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+  }
+
+  static HMODULE satellite;
+  MessageBoxAnswerer answerer; // WMI error boxes on the way
+};
+HMODULE DialogTest::satellite = nullptr;
+
+TEST_F(DialogTest, OkButtonEndsWithCancel) {
+  EXPECT_EQ(IDCANCEL, Run([](HWND dialog) { ::PostMessageW(::GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0); }));
+}
+
+TEST_F(DialogTest, EnterEndsWithCancel) {
+  EXPECT_EQ(IDCANCEL, Run([](HWND dialog) { Press(dialog, VK_RETURN); }));
+}
+
+TEST_F(DialogTest, EscapeEndsWithCancel) {
+  EXPECT_EQ(IDCANCEL, Run([](HWND dialog) { Press(dialog, VK_ESCAPE); }));
+}
+
+TEST_F(DialogTest, CloseBoxAndCloseRequestEndWithCancel) {
+  EXPECT_EQ(IDCANCEL, Run([](HWND dialog) { ::PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }));
+  EXPECT_EQ(IDCANCEL, Run([](HWND dialog) { ::PostMessageW(dialog, WM_CLOSE, 0, 0); }));
+}
+
+TEST_F(DialogTest, WindowMenuEndsWithTheAboutEntry) {
+  std::wstring about;
+  ASSERT_TRUE(LoadResourceString(IDS_ABOUTBOX, about));
+  Run([&](HWND dialog) {
+    HMENU menu = ::GetSystemMenu(dialog, FALSE);
+    const int count = ::GetMenuItemCount(menu);
+    ASSERT_GE(count, 2);
+    EXPECT_EQ(static_cast<UINT>(IDM_ABOUTBOX), ::GetMenuItemID(menu, count - 1));
+    wchar_t text[128] = {};
+    ::GetMenuStringW(menu, count - 1, text, 128, MF_BYPOSITION);
+    EXPECT_EQ(about, text);
+    EXPECT_TRUE(::GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR);
+    ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+  });
+}
+
+class AboutCommand : public DialogTest, public testing::WithParamInterface<UINT> {};
+
+TEST_P(AboutCommand, OpensTheAboutBoxWithTheVersionText) {
+  std::wstring prefix;
+  ASSERT_TRUE(LoadResourceString(IDS_VERSION_PREFIX, prefix));
+  std::wstring shown;
+  Run([&](HWND dialog) {
+    ::PostMessageW(dialog, WM_SYSCOMMAND, GetParam(), 0);
+    HWND about = nullptr;
+    EXPECT_TRUE(WaitUntil([&] { return (about = FindOwnDialog(IDC_VERSION)) != nullptr; }, 5000));
+    if (about) {
+      shown = Text(::GetDlgItem(about, IDC_VERSION));
+      ::PostMessageW(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+      WaitUntil([&] { return !::IsWindow(about); }, 5000);
+    }
+    ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+  });
+  EXPECT_EQ(prefix + L"2.1.00.11080", shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ids, AboutCommand, testing::Values(16u, 31u, 17u));
+
+class OtherCommand : public DialogTest, public testing::WithParamInterface<UINT> {};
+
+TEST_P(OtherCommand, DoesNotOpenTheAboutBox) {
+  bool opened = false;
+  Run([&](HWND dialog) {
+    ::PostMessageW(dialog, WM_SYSCOMMAND, GetParam(), 0);
+    opened = WaitUntil([] { return FindOwnDialog(IDC_VERSION) != nullptr; }, 400);
+    if (HWND about = FindOwnDialog(IDC_VERSION)) ::PostMessageW(about, WM_COMMAND, IDOK, 0);
+    if (::IsWindow(dialog)) ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+  });
+  EXPECT_FALSE(opened);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ids, OtherCommand, testing::Values(32u, 15u, static_cast<UINT>(SC_CLOSE)));
+
+TEST_F(DialogTest, ListsNeverKeepASelection) {
+  Run([](HWND dialog) {
+    for (int id : {IDC_LIST_HARDWARE, IDC_LIST_SYSTEM}) {
+      HWND list = ::GetDlgItem(dialog, id);
+      LVCOLUMNW column{};
+      column.mask = LVCF_WIDTH;
+      column.cx = 200;
+      if (::SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0) == 0) ::SendMessageW(list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+      const int base = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+      for (int i = 0; i < 3; ++i) {
+        LVITEMW item{};
+        item.mask = LVIF_TEXT;
+        item.iItem = base + i;
+        item.pszText = const_cast<LPWSTR>(L"row");
+        ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+      }
+      // Programmatic selection, a click on a row, and the keyboard.
+      LVITEMW state{};
+      state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+      state.state = LVIS_SELECTED | LVIS_FOCUSED;
+      ::SendMessageW(list, LVM_SETITEMSTATE, base + 1, reinterpret_cast<LPARAM>(&state));
+      EXPECT_EQ(0, ::SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0)) << id;
+      RECT row{LVIR_BOUNDS, 0, 0, 0};
+      ::SendMessageW(list, LVM_GETITEMRECT, base + 2, reinterpret_cast<LPARAM>(&row));
+      const LPARAM at = MAKELPARAM(row.left + 5, (row.top + row.bottom) / 2);
+      ::PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+      ::PostMessageW(list, WM_LBUTTONUP, 0, at);
+      ::Sleep(300);
+      EXPECT_EQ(0, ::SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0)) << id;
+      ::PostMessageW(list, WM_KEYDOWN, VK_DOWN, 1);
+      ::PostMessageW(list, WM_KEYUP, VK_DOWN, 0xC0000001);
+      ::Sleep(200);
+      EXPECT_EQ(0, ::SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0)) << id;
+    }
+    ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+  });
+}
+
+TEST_F(DialogTest, DragIconIsTheProgramIcon) {
+  LRESULT icon = 0;
+  Run([&](HWND dialog) {
+    icon = ::SendMessageW(dialog, WM_QUERYDRAGICON, 0, 0);
+    ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+  });
+  EXPECT_NE(0, icon);
+}
+
+TEST_F(DialogTest, MinimisedDialogPaintsAndRestores) {
+  Run([](HWND dialog) {
+    ::PostMessageW(dialog, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(WaitUntil([&] { return ::IsIconic(dialog) != FALSE; }, 3000));
+    ::RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    ::PostMessageW(dialog, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !::IsIconic(dialog); }, 3000));
+    ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+  });
+}
+
+TEST(IconPosition, CentredWithSignedDivision) {
+  struct Case { LONG width, height; POINT expected; } cases[] = {
+      {36, 36, {2, 2}}, {37, 38, {3, 3}}, {32, 32, {0, 0}}, {31, 31, {0, 0}}, {28, 29, {-1, -1}}};
+  for (const Case& c : cases) {
+    const POINT at = CKCCSystemInfoDlg::IconPosition(RECT{0, 0, c.width, c.height}, 32, 32);
+    EXPECT_EQ(c.expected.x, at.x) << c.width;
+    EXPECT_EQ(c.expected.y, at.y) << c.height;
+  }
+}
+
+TEST(AboutText, OwnExeHasNoProductVersionUnder04090000) {
+  HMODULE satellite = LoadSatellite(BinDir().c_str(), L"KCCSystemInfo", L"ENU");
+  ASSERT_NE(nullptr, satellite);
+  AfxSetResourceHandle(satellite);
+  std::wstring prefix;
+  ASSERT_TRUE(LoadResourceString(IDS_VERSION_PREFIX, prefix));
+  EXPECT_EQ(prefix + L"2.1.00.11080", CAboutDlg::MakeVersionText(nullptr));
+  CAboutDlg about;
+  EXPECT_EQ(prefix + L"2.1.00.11080", about.m_strVersion);
+}
+
+TEST(AboutText, ProductVersionUnder04090000IsAppended) {
+  HMODULE satellite = LoadSatellite(BinDir().c_str(), L"KCCSystemInfo", L"ENU");
+  AfxSetResourceHandle(satellite);
+  std::wstring prefix;
+  ASSERT_TRUE(LoadResourceString(IDS_VERSION_PREFIX, prefix));
+  wchar_t self[MAX_PATH];
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring dll = self;
+  dll = dll.substr(0, dll.find_last_of(L'\\')) + L"\\version_0409.dll";
+  HMODULE module = ::LoadLibraryW(dll.c_str());
+  ASSERT_NE(nullptr, module) << ::GetLastError();
+  EXPECT_EQ(prefix + L"2.1.00.11080" + L"9.8.7.6-test", CAboutDlg::MakeVersionText(module));
+  ::FreeLibrary(module);
+}
+
+TEST(AboutText, WithoutSatelliteBeginsWithTheFixedText) {
+  AfxSetResourceHandle(nullptr);
+  EXPECT_EQ(L"2.1.00.11080", CAboutDlg::MakeVersionText(nullptr));
+}
+
+TEST(ResourceStrings, MissingStringLeavesTheText) {
+  AfxSetResourceHandle(nullptr);
+  std::wstring text = L"kept";
+  EXPECT_FALSE(LoadResourceString(IDS_APP_TITLE, text));
+  EXPECT_EQ(L"kept", text);
+  AfxSetResourceHandle(LoadSatellite(BinDir().c_str(), L"KCCSystemInfo", L"ENU"));
+  EXPECT_FALSE(LoadResourceString(135, text));
+  EXPECT_EQ(L"kept", text);
+  EXPECT_TRUE(LoadResourceString(IDS_APP_TITLE, text));
+  EXPECT_EQ(L"KCC System Information", text);
+}
+
+TEST(Binding, TemplateWithoutAControlFailsTheDialog) {
+  wchar_t self[MAX_PATH];
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring dir = self;
+  dir = dir.substr(0, dir.find_last_of(L'\\'));
+  HMODULE broken = ::LoadLibraryExW((dir + L"\\broken_satellite.dll").c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_NE(nullptr, broken);
+  AfxSetResourceHandle(broken);
+  CKCCSystemInfoDlg dialog(nullptr);
+  EXPECT_EQ(-1, dialog.DoModal());
+  EXPECT_EQ(nullptr, dialog.m_listSystem.m_hWnd) << "controls stay detached once the window is gone";
+}
+
+TEST(Binding, NoTemplateAtAllFailsTheDialog) {
+  AfxSetResourceHandle(nullptr);
+  CKCCSystemInfoDlg dialog(nullptr);
+  EXPECT_EQ(-1, dialog.DoModal());
+}
+} // namespace

@@ -1,0 +1,146 @@
+// The exe's and the satellites' resources as the loader sees them.
+#include "res/resource.h"
+#include "tests/support/win32_support.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+using namespace kcctest;
+
+namespace {
+class Module {
+public:
+  explicit Module(const std::wstring& path)
+      : m_module(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) {}
+  ~Module() { if (m_module) ::FreeLibrary(m_module); }
+  Module(const Module&) = delete;
+  Module& operator=(const Module&) = delete;
+  HMODULE Get() const { return m_module; }
+
+private:
+  HMODULE m_module;
+};
+
+std::wstring String(HMODULE module, UINT id) {
+  const wchar_t* text = nullptr;
+  const int length = ::LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0);
+  return length > 0 ? std::wstring(text, static_cast<size_t>(length)) : std::wstring();
+}
+
+// The caption of a DIALOGEX template: after the header, the menu and class (both 0 here).
+std::wstring TemplateCaption(HMODULE module, UINT id) {
+  HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(id), reinterpret_cast<LPCWSTR>(RT_DIALOG));
+  if (!found) return L"<no template>";
+  const WORD* words = static_cast<const WORD*>(::LockResource(::LoadResource(module, found)));
+  if (words[0] != 1 || words[1] != 0xFFFF) return L"<not DIALOGEX>";
+  const WORD* p = words + 13; // dlgVer, signature, helpID(2), exStyle(2), style(2), cDlgItems, x, y, cx, cy
+  for (int field = 0; field < 2; ++field) { // menu, class
+    if (*p == 0xFFFF) p += 2;
+    else while (*p++) {}
+  }
+  return reinterpret_cast<const wchar_t*>(p);
+}
+
+BOOL CALLBACK CollectType(HMODULE, LPWSTR type, LONG_PTR parameter) {
+  reinterpret_cast<std::set<ULONG_PTR>*>(parameter)->insert(IS_INTRESOURCE(type) ? reinterpret_cast<ULONG_PTR>(type) : 0);
+  return TRUE;
+}
+
+class Satellite : public testing::TestWithParam<const wchar_t*> {};
+
+TEST_P(Satellite, HoldsBothTemplatesAndEveryString) {
+  Module satellite(BinDir() + L"\\KCCSystemInfo" + GetParam() + L".dll");
+  ASSERT_NE(nullptr, satellite.Get()) << ::GetLastError();
+  for (UINT id : {IDD_ABOUTBOX, IDD_KCCSYSTEMINFO_DIALOG})
+    EXPECT_NE(nullptr, ::FindResourceW(satellite.Get(), MAKEINTRESOURCEW(id), reinterpret_cast<LPCWSTR>(RT_DIALOG))) << id;
+  for (UINT id = 129; id <= 142; ++id) {
+    if (id == 135) continue;
+    EXPECT_FALSE(String(satellite.Get(), id).empty()) << id;
+  }
+  EXPECT_FALSE(String(satellite.Get(), IDS_ABOUTBOX).empty());
+  EXPECT_FALSE(String(satellite.Get(), IDS_APP_TITLE).empty());
+  EXPECT_TRUE(String(satellite.Get(), 135).empty());
+}
+
+TEST_P(Satellite, MainDialogCaptionIsTheApplicationTitle) {
+  Module satellite(BinDir() + L"\\KCCSystemInfo" + GetParam() + L".dll");
+  ASSERT_NE(nullptr, satellite.Get());
+  EXPECT_EQ(String(satellite.Get(), IDS_APP_TITLE), TemplateCaption(satellite.Get(), IDD_KCCSYSTEMINFO_DIALOG));
+}
+
+TEST_P(Satellite, HoldsNoCode) {
+  Module satellite(BinDir() + L"\\KCCSystemInfo" + GetParam() + L".dll");
+  std::set<ULONG_PTR> types;
+  ::EnumResourceTypesW(satellite.Get(), &CollectType, reinterpret_cast<LONG_PTR>(&types));
+  EXPECT_EQ((std::set<ULONG_PTR>{5, 6}), types) << "only dialogs and string tables";
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, Satellite, testing::Values(L"ENU", L"JPN"));
+
+TEST(Satellites, JapaneseTextsAreJapanese) {
+  EXPECT_EQ(L"KCC システム情報", SatelliteString(L"JPN", IDS_APP_TITLE));
+  EXPECT_EQ(L"KCC System Information", SatelliteString(L"ENU", IDS_APP_TITLE));
+}
+
+TEST(ExeResources, OnlyIconVersionAndManifest) {
+  Module exe(ProgramPath());
+  ASSERT_NE(nullptr, exe.Get());
+  std::set<ULONG_PTR> types;
+  ::EnumResourceTypesW(exe.Get(), &CollectType, reinterpret_cast<LONG_PTR>(&types));
+  // RT_ICON (3) comes with the icon group (14); 16 is the version, 24 the manifest.
+  EXPECT_EQ((std::set<ULONG_PTR>{3, 14, 16, 24}), types);
+  EXPECT_NE(nullptr, ::FindResourceW(exe.Get(), MAKEINTRESOURCEW(IDR_MAINFRAME), reinterpret_cast<LPCWSTR>(RT_GROUP_ICON)));
+}
+
+TEST(ExeResources, ManifestNamesTheAssemblyAndCommonControls6) {
+  Module exe(ProgramPath());
+  HRSRC found = ::FindResourceW(exe.Get(), MAKEINTRESOURCEW(1), reinterpret_cast<LPCWSTR>(RT_MANIFEST));
+  ASSERT_NE(nullptr, found);
+  std::string manifest(static_cast<const char*>(::LockResource(::LoadResource(exe.Get(), found))),
+                       ::SizeofResource(exe.Get(), found));
+  EXPECT_NE(std::string::npos, manifest.find("name=\"Microsoft.Windows.KCCSystemInfo\""));
+  EXPECT_NE(std::string::npos, manifest.find("version=\"1.0.0.0\" processorArchitecture=\"x86\""));
+  EXPECT_NE(std::string::npos, manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
+}
+
+std::wstring VersionString(const std::vector<BYTE>& block, const wchar_t* key, DWORD* error) {
+  void* value = nullptr;
+  UINT length = 0;
+  std::wstring path = std::wstring(L"\\StringFileInfo\\") + key;
+  ::SetLastError(0);
+  if (!::VerQueryValueW(block.data(), path.c_str(), &value, &length)) {
+    *error = ::GetLastError();
+    return L"<missing>";
+  }
+  return static_cast<const wchar_t*>(value);
+}
+
+TEST(ExeResources, VersionResource) {
+  const std::wstring exe = ProgramPath();
+  DWORD handle = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(exe.c_str(), &handle);
+  ASSERT_NE(0u, size);
+  std::vector<BYTE> block(size);
+  ASSERT_TRUE(::GetFileVersionInfoW(exe.c_str(), 0, size, block.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(MAKELONG(1, 2), fixed->dwFileVersionMS);
+  EXPECT_EQ(MAKELONG(11080, 0), fixed->dwFileVersionLS);
+  EXPECT_EQ(MAKELONG(1, 2), fixed->dwProductVersionMS);
+  EXPECT_EQ(MAKELONG(11080, 0), fixed->dwProductVersionLS);
+  DWORD error = 0;
+  EXPECT_EQ(L"2.1.00.11080", VersionString(block, L"000004B0\\FileVersion", &error));
+  EXPECT_EQ(L"2.1.00.11080", VersionString(block, L"000004B0\\ProductVersion", &error));
+  EXPECT_EQ(L"KCCSystemInfo", VersionString(block, L"000004B0\\FileDescription", &error));
+  EXPECT_EQ(L"KCCSystemInfo", VersionString(block, L"000004B0\\InternalName", &error));
+  EXPECT_EQ(L"KCCSystemInfo", VersionString(block, L"000004B0\\ProductName", &error));
+  EXPECT_EQ(L"Varnel Corporation", VersionString(block, L"000004B0\\CompanyName", &error));
+  // Where the About box looks, there is nothing.
+  EXPECT_EQ(L"<missing>", VersionString(block, L"04090000\\ProductVersion", &error));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_RESOURCE_TYPE_NOT_FOUND), error);
+}
+} // namespace
