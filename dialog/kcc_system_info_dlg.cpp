@@ -6,10 +6,45 @@
 #include "framework/module.h"
 #include "framework/resource_strings.h"
 #include "res/resource.h"
+#include "sources/machine_info.h"
+#include "wmi/wmi_data.h"
 
 #include <commctrl.h>
+#include <shlwapi.h>
 
 #include <new>
+
+namespace {
+const wchar_t kMaker[] = L"Varnel Corporation";
+
+// The firmware says the machine is one of the maker's own (case-sensitive, anywhere in the text).
+bool IsMakerMachine(const CMachineInfo& info) { return info.m_strSysManufacturer.find(kMaker) != std::wstring::npos; }
+
+// MemoryMethod as a DWORD; 0 when the key or value is missing or does not fit in four bytes.
+DWORD ReadMemoryMethod() {
+  DWORD method = 0;
+  DWORD type = 0;
+  DWORD size = sizeof(method);
+  if (::SHGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Varnel Corporation\\KIVO Control Center\\KIVOinfo",
+                    L"MemoryMethod", &type, &method, &size) != ERROR_SUCCESS)
+    method = 0;
+  return method;
+}
+
+// Sums a numeric property over every instance of the open query, 64-bit.
+uint64_t SumOverInstances(CWmiData& wmi, const wchar_t* property) {
+  uint64_t total = 0;
+  uint64_t value = 0;
+  if (wmi.GetNumber(property, value) == 1) total += value;
+  while (wmi.GetNextNumber(property, value) == 1) total += value;
+  return total;
+}
+
+struct Row {
+  UINT label;
+  const std::wstring* value;
+};
+} // namespace
 
 CKCCSystemInfoDlg::CKCCSystemInfoDlg(CWnd* pParent)
     : CDialog(IDD_KCCSYSTEMINFO_DIALOG, pParent),
@@ -36,7 +71,8 @@ void CKCCSystemInfoDlg::DoDataExchange(CDataExchange* pDX) {
 }
 
 BOOL CKCCSystemInfoDlg::OnInitDialog() {
-  CDialog::OnInitDialog();
+  // A template without the bound controls has already ended the dialog.
+  if (!CDialog::OnInitDialog()) return FALSE;
 
   if (HMENU menu = GetSystemMenu(FALSE)) {
     std::wstring about;
@@ -49,11 +85,99 @@ BOOL CKCCSystemInfoDlg::OnInitDialog() {
   SetIcon(m_hIcon, TRUE);
   SetIcon(m_hIcon, FALSE);
 
-  FillInformation();
+  std::wstring processor, speed, memory, cache;
+  std::wstring manufacturer, model, systemVersion, serialNumber, biosVersion, operatingSystem;
+  CStringArray oem;
+
+  CWmiData wmi;
+  CMachineInfo info;
+  info.ReadMachineInfo();
+  info.FormatTexts();
+
+  if (IsMakerMachine(info)) systemVersion = info.m_strSysVersion;
+  const DWORD memoryMethod = ReadMemoryMethod();
+
+  if (wmi.Connect() != 1) return FALSE;
+
+  if (memoryMethod == 1) {
+    if (IsMakerMachine(info)) memory = info.m_strMemory;
+  } else if (memoryMethod == 2) {
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof(status);
+    ::GlobalMemoryStatusEx(&status);
+    FormatSize(RoundMemoryKilobytes(status.ullTotalPhys), memory);
+  } else {
+    if (wmi.Query(L"Win32_PhysicalMemory") == 1)
+      FormatSize(RoundMemoryKilobytes(SumOverInstances(wmi, L"Capacity")), memory);
+    wmi.CloseQuery();
+  }
+
+  processor = info.m_strCpuVersion;
+  speed = info.m_strCpuSpeed;
+
+  std::wstring cacheQuery = L"Win32_CacheMemory";
+  cacheQuery += L" Where level = 4";
+  if (wmi.Query(cacheQuery) == 1) {
+    FormatSize(SumOverInstances(wmi, L"MaxCacheSize"), cache);
+    wmi.CloseQuery();
+  }
+
+  if (wmi.Query(L"Win32_ComputerSystem") == 1) {
+    wmi.GetString(L"Manufacturer", manufacturer);
+    wmi.GetString(L"Model", model);
+    wmi.CloseQuery();
+  }
+  if (wmi.Query(L"Win32_BIOS") == 1) {
+    wmi.GetString(L"SerialNumber", serialNumber);
+    wmi.GetString(L"SMBIOSBIOSVersion", biosVersion);
+    wmi.CloseQuery();
+  }
+  if (wmi.Query(L"Win32_OperatingSystem") == 1) {
+    std::wstring caption, servicePack;
+    wmi.GetString(L"Caption", caption);
+    wmi.GetString(L"CSDVersion", servicePack);
+    operatingSystem = MakeOSName(caption, servicePack);
+  }
+  wmi.Disconnect();
+
+  // Both lists take their widths from the hardware list.
+  RECT client{};
+  m_listHardware.GetClientRect(&client);
+  const int valueWidth = 2 * client.right / 3;
+  const int labelWidth = client.right - valueWidth;
+
+  // One label text for every row: a missing string repeats the label loaded last.
+  std::wstring label;
+  const Row hardware[] = {{IDS_PROCESSOR, &processor}, {IDS_PROCESSOR_SPEED, &speed}, {IDS_MEMORY, &memory},
+                          {IDS_CACHE, &cache}};
+  const Row system[] = {{IDS_MANUFACTURER, &manufacturer},     {IDS_MODEL, &model},
+                        {IDS_SYSTEM_VERSION, &systemVersion},  {IDS_SERIAL_NUMBER, &serialNumber},
+                        {IDS_BIOS_VERSION, &biosVersion},      {IDS_OPERATING_SYSTEM, &operatingSystem}};
+  struct ListRows {
+    CListCtrl* list;
+    const Row* rows;
+    size_t count;
+  } lists[] = {{&m_listHardware, hardware, 4}, {&m_listSystem, system, 6}};
+  for (const ListRows& target : lists) {
+    target.list->InsertColumn(0, L"", LVCFMT_LEFT, labelWidth);
+    target.list->InsertColumn(1, L"", LVCFMT_LEFT, valueWidth);
+    for (size_t i = 0; i < target.count; ++i) {
+      LoadResourceString(target.rows[i].label, label);
+      const int row = target.list->InsertItem(static_cast<int>(i), label.c_str());
+      target.list->SetItemText(row, 1, target.rows[i].value->c_str());
+    }
+  }
+
+  if (GetOemInfo(oem) == 1) {
+    LoadResourceString(IDS_OEM_INFORMATION, label);
+    int row = m_listSystem.InsertItem(6, label.c_str());
+    for (size_t k = 0; k < oem.size(); ++k) {
+      if (k > 0) row = m_listSystem.InsertItem(static_cast<int>(6 + k), L"");
+      m_listSystem.SetItemText(row, 1, oem[k].c_str());
+    }
+  }
   return TRUE;
 }
-
-void CKCCSystemInfoDlg::FillInformation() {}
 
 void CKCCSystemInfoDlg::OnSysCommand(UINT nID, LPARAM) {
   if ((nID & 0xFFF0) == IDM_ABOUTBOX) {

@@ -48,7 +48,6 @@ protected:
 
 private:
   static void ClearSelection(CListCtrl& list);
-  void FillInformation();
 };
 
 #endif
