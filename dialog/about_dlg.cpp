@@ -6,7 +6,6 @@
 #include "res/resource.h"
 #include "res/version.h"
 
-#include <cwchar>
 #include <memory>
 #include <new>
 
@@ -38,7 +37,7 @@ std::wstring CAboutDlg::MakeVersionText(HMODULE module) {
   if (!block) return text;
   if (::GetFileVersionInfoW(path, 0, size + 1, block.get()) == 1) {
     wchar_t query[64];
-    std::swprintf(query, 64, L"\\StringFileInfo\\%04x%04x\\ProductVersion", 0x0409, 0);
+    ::wsprintfW(query, L"\\StringFileInfo\\%04x%04x\\ProductVersion", 0x0409, 0);
     void* value = nullptr;
     UINT valueLength = 0;
     if (::VerQueryValueW(block.get(), query, &value, &valueLength) == 1 && value)
