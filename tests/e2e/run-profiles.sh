@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Replays every profile under tests/e2e/profiles with the real exe and compares the output with
+# the profile's expected.txt. @MEMORY@ there stands for this machine's physical memory as the
+# dialog rounds and shows it (wine reports /proc/meminfo's MemTotal).
+#   run-profiles.sh BIN_DIR TEST_SATELLITE_DIR [PROFILE ...]
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+top=$(cd "$here/../.." && pwd)
+bin=${1:?bin dir}; satellites=${2:?test satellite dir}; shift 2
+profiles=("$@")
+[ ${#profiles[@]} -gt 0 ] || profiles=("$here"/profiles/*/)
+
+memory=$(python3 - <<'PY'
+import math
+kb = int(open('/proc/meminfo').read().split()[1])
+v = math.ceil(((kb * 1024) >> 10) * 0.0009765625 * 0.25) * 4096
+i = f = 0
+while v >= 1024 and i < 4:
+    f = (v % 1024) * 1000 // 1024
+    v //= 1024
+    i += 1
+print(f"{v}{'.%03d' % f if f else ''} {['KBytes','MBytes','GBytes','TBytes','PBytes'][i]}")
+PY
+)
+
+passed=0 failed=0
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+for profile in "${profiles[@]}"; do
+  name=$(basename "$profile")
+  copy=$work/$name
+  cp -r "$profile" "$copy"
+  rm -f "$copy/expected.txt"
+  # A profile that names a test satellite gets it beside the exe.
+  if [ -f "$profile/test-satellite" ]; then
+    cp "$satellites/$(cat "$profile/test-satellite")" "$copy/KCCSystemInfoENU.dll"
+  fi
+  sed "s/@MEMORY@/$memory/g" "$profile/expected.txt" > "$work/$name.expected"
+  if KCC_BIN_DIR=$bin "$top/tools/replay" "$copy" > "$work/$name.out" 2> "$work/$name.err" &&
+     diff -u "$work/$name.expected" "$work/$name.out" > "$work/$name.diff"; then
+    echo "PASS $name"
+    passed=$((passed + 1))
+  else
+    echo "FAIL $name"
+    cat "$work/$name.err" "$work/$name.diff" 2>/dev/null
+    failed=$((failed + 1))
+  fi
+done
+echo "e2e: $passed passed, $failed failed"
+[ $failed -eq 0 ]
