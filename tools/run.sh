@@ -10,11 +10,17 @@ bin=$top/build/win32/bin
 state=$top/build/win32/runenv
 shot=${KCC_SCREENSHOT:-$top/build/win32/screenshot.png}
 
+# Where the program looks for the DMI access driver (the maker's installer writes this).
+register_driver() {
+  wine reg add 'HKLM\SOFTWARE\Varnel Corporation\Shared Info\Shared Services' /v boardinfo /d boardinfo /f >/dev/null 2>&1
+}
+
 if [ -n "${DISPLAY:-}" ] && [ -z "${KCC_HEADLESS:-}" ]; then
   user_display=$DISPLAY
   "$top/tests/harness/testenv.sh" start "$state" "$bin" >/dev/null
   eval "$("$top/tests/harness/testenv.sh" env "$state")"
   export DISPLAY=$user_display
+  register_driver
   trap '"$top/tests/harness/testenv.sh" stop "$state"' EXIT
   wine "$bin/KCCSystemInfo.exe"
   exit 0
@@ -23,6 +29,7 @@ fi
 "$top/tests/harness/testenv.sh" start "$state" "$bin" >/dev/null
 trap '"$top/tests/harness/testenv.sh" stop "$state"' EXIT
 eval "$("$top/tests/harness/testenv.sh" env "$state")"
+register_driver
 caption=$(wine "$bin/dlgread.exe" string "$bin/KCCSystemInfoENU.dll" 500)
 wine "$bin/KCCSystemInfo.exe" &
 app=$!

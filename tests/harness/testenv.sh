@@ -63,11 +63,11 @@ case $cmd in
     if [ -f "$state/env" ]; then "$0" stop "$state" || true; fi
     make_prefix
     n=$(free_display)
-    Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
+    Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$state/xvfb.log" 2>&1 &
     echo $! > "$state/xvfb.pid"
     for _ in $(seq 100); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.05; done
     export DISPLAY=:$n
-    wineserver -p
+    wineserver -p </dev/null >"$state/wineserver.log" 2>&1
     printf 'export WINEPREFIX=%q DISPLAY=%q WINEDEBUG=%q WINEDLLOVERRIDES=%q\n' \
       "$prefix" ":$n" "$WINEDEBUG" "$WINEDLLOVERRIDES" > "$state/env"
     if [ -n "$bin" ] && [ -f "$bin/boardinfo.sys" ] && [ -x "$here/../../tools/boardinfo-service.sh" ]; then
