@@ -1,0 +1,382 @@
+// boardinfo.sys: the DMI access driver; serves the SMBIOS structure table through IOCTL_BOARDINFO_CALL.
+//
+// The device is \Device\boardinfo, reachable as \\.\boardinfo and \\.\boardinfo.vxd. The table is the
+// firmware's (SystemFirmwareTableInformation, 'RSMB') unless a file is named below.
+//
+// Values under the service key's Parameters subkey, read once at start (restart the service to change them):
+//   TableFile             REG_SZ  serve this file: a `dmidecode --dump-bin` image (entry point _SM_, _SM3_ or
+//                                 _DMI_ at offset 0) or an RSMB blob (8-byte header, then the table); a DOS
+//                                 path (C:\..., Z:\...) or an NT path (\??\...). An empty value means none.
+//                                 A file that cannot be read, or over 1 MB, keeps the driver from starting.
+//   FailInfo              DWORD   non-zero: the information request fails (STATUS_IO_DEVICE_ERROR)
+//   InfoStatus            DWORD   status byte (low 8 bits) of the information reply
+//   StructureCount        DWORD   structure count given by the information reply (clamped to 0xFFFF)
+//   LargestStructure      DWORD   largest-structure size given by the information reply (clamped to 0xFFFF)
+//   NoStructureHandle     DWORD   answer status 0x83 to structure requests for this handle ...
+//   NoStructureCount      DWORD   ... this many times per walk (absent: 1; 0xFFFFFFFF: always)
+//   StructureStatus       DWORD   status byte (low 8 bits, non-zero) of every structure reply ...
+//   StructureStatusHandle DWORD   ... or only of the replies for this handle
+//   FailStructure         DWORD   the n-th structure request of a walk (1-based) fails (STATUS_IO_DEVICE_ERROR)
+//   CopyTruncated         DWORD   non-zero: a structure bigger than the reply buffer is cut to fit, status 0;
+//                                 otherwise such a request gets status 0x8C and no structure bytes
+// A walk starts at each information request: the per-walk counters begin again there.
+//
+// Requests: input shorter than its function needs fails with STATUS_INVALID_PARAMETER, output shorter than the
+// reply header with STATUS_BUFFER_TOO_SMALL, another control code with STATUS_INVALID_DEVICE_REQUEST; an
+// unknown function code gets the one-byte reply 0x81. A non-zero structure status comes with next handle 0xFFFF.
+#include <ntddk.h>
+
+#include "driver/dmi_table.h"
+#include "sources/boardinfo_protocol.h"
+
+// MinGW's DDK headers leave these out.
+extern "C" NTSYSAPI NTSTATUS NTAPI ZwQuerySystemInformation(ULONG informationClass, PVOID information,
+                                                            ULONG length, PULONG returnLength);
+
+namespace {
+
+const ULONG kPoolTag = 0x42647242u; // "BrdB" in a pool dump
+const ULONG kSystemFirmwareTableInformation = 76;
+const ULONG kProviderRsmb = 0x52534D42u; // 'RSMB'
+const ULONG kFirmwareTableGet = 1;
+const LONGLONG kMaxTableFile = 1024 * 1024;
+const ULONG kMaxPathBytes = 2048;
+
+struct FirmwareTableRequest {
+  ULONG providerSignature;
+  ULONG action;
+  ULONG tableId;
+  ULONG tableBufferLength;
+  // the table follows
+};
+
+struct DeviceState {
+  BoardInfoServer server;
+  UCHAR* image;
+  DmiEntry* entries;
+};
+
+const wchar_t kDeviceName[] = L"\\Device\\boardinfo";
+const wchar_t* const kLinkNames[] = {L"\\DosDevices\\boardinfo", L"\\DosDevices\\boardinfo.vxd"};
+const ULONG kLinkCount = sizeof(kLinkNames) / sizeof(kLinkNames[0]);
+
+void* AllocatePool(SIZE_T bytes) { return ::ExAllocatePoolWithTag(NonPagedPool, bytes ? bytes : 1, kPoolTag); }
+void FreePool(void* memory) {
+  if (memory != nullptr) ::ExFreePoolWithTag(memory, kPoolTag);
+}
+
+// Owns a block of pool memory.
+template <typename T>
+class PoolBuffer {
+public:
+  PoolBuffer() = default;
+  ~PoolBuffer() { FreePool(m_p); }
+  PoolBuffer(const PoolBuffer&) = delete;
+  PoolBuffer& operator=(const PoolBuffer&) = delete;
+  bool Allocate(SIZE_T count) {
+    FreePool(m_p);
+    m_p = static_cast<T*>(AllocatePool(count * sizeof(T)));
+    return m_p != nullptr;
+  }
+  T* Get() const { return m_p; }
+  T* Release() {
+    T* p = m_p;
+    m_p = nullptr;
+    return p;
+  }
+
+private:
+  T* m_p = nullptr;
+};
+
+// Owns a kernel handle (key, file).
+class KernelHandle {
+public:
+  KernelHandle() = default;
+  ~KernelHandle() {
+    if (m_h != nullptr) ::ZwClose(m_h);
+  }
+  KernelHandle(const KernelHandle&) = delete;
+  KernelHandle& operator=(const KernelHandle&) = delete;
+  HANDLE* Receive() { return &m_h; }
+  HANDLE Get() const { return m_h; }
+
+private:
+  HANDLE m_h = nullptr;
+};
+
+NTSTATUS OpenKey(HANDLE root, PUNICODE_STRING name, KernelHandle* key) {
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, name, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, root, nullptr);
+  return ::ZwOpenKey(key->Receive(), KEY_READ, &attributes);
+}
+
+bool ReadDword(HANDLE key, const wchar_t* name, uint32_t* value) {
+  UNICODE_STRING valueName;
+  ::RtlInitUnicodeString(&valueName, name);
+  union {
+    KEY_VALUE_PARTIAL_INFORMATION info;
+    UCHAR bytes[sizeof(KEY_VALUE_PARTIAL_INFORMATION) + sizeof(ULONG)];
+  } buffer;
+  ULONG length = 0;
+  NTSTATUS status =
+      ::ZwQueryValueKey(key, &valueName, KeyValuePartialInformation, &buffer, sizeof(buffer), &length);
+  if (!NT_SUCCESS(status) || buffer.info.Type != REG_DWORD || buffer.info.DataLength != sizeof(ULONG))
+    return false;
+  __builtin_memcpy(value, buffer.info.Data, sizeof(ULONG));
+  return true;
+}
+
+// The TableFile value as an NT path in `path` (Length 0 when the value is absent or empty).
+NTSTATUS ReadTableFile(HANDLE key, PoolBuffer<wchar_t>* storage, UNICODE_STRING* path) {
+  path->Length = path->MaximumLength = 0;
+  path->Buffer = nullptr;
+  UNICODE_STRING valueName;
+  ::RtlInitUnicodeString(&valueName, L"TableFile");
+  PoolBuffer<UCHAR> raw;
+  const ULONG rawSize = sizeof(KEY_VALUE_PARTIAL_INFORMATION) + kMaxPathBytes;
+  if (!raw.Allocate(rawSize)) return STATUS_INSUFFICIENT_RESOURCES;
+  auto* info = reinterpret_cast<KEY_VALUE_PARTIAL_INFORMATION*>(raw.Get());
+  ULONG length = 0;
+  NTSTATUS status = ::ZwQueryValueKey(key, &valueName, KeyValuePartialInformation, info, rawSize, &length);
+  if (status == STATUS_OBJECT_NAME_NOT_FOUND) return STATUS_SUCCESS;
+  if (!NT_SUCCESS(status)) return status;
+  if (info->Type != REG_SZ && info->Type != REG_EXPAND_SZ) return STATUS_OBJECT_TYPE_MISMATCH;
+  const wchar_t* text = reinterpret_cast<const wchar_t*>(info->Data);
+  ULONG chars = info->DataLength / sizeof(wchar_t);
+  ULONG used = 0;
+  while (used < chars && text[used] != L'\0') ++used;
+  if (used == 0) return STATUS_SUCCESS;
+
+  // DOS paths go under \??\, \\?\X:\ and \\server\share as well; anything else starting with \ is NT already.
+  const wchar_t* prefix = L"";
+  ULONG skip = 0;
+  if (used >= 4 && text[0] == L'\\' && (text[1] == L'\\' || text[1] == L'?') && text[2] == L'?' &&
+      text[3] == L'\\') {
+    prefix = L"\\??\\";
+    skip = 4;
+  } else if (used >= 2 && text[0] == L'\\' && text[1] == L'\\') {
+    prefix = L"\\??\\UNC\\";
+    skip = 2;
+  } else if (used >= 2 && text[1] == L':') {
+    prefix = L"\\??\\";
+  } else if (text[0] != L'\\') {
+    return STATUS_OBJECT_PATH_SYNTAX_BAD;
+  }
+  ULONG prefixChars = 0;
+  while (prefix[prefixChars] != L'\0') ++prefixChars;
+  ULONG total = prefixChars + used - skip;
+  if (!storage->Allocate(total + 1)) return STATUS_INSUFFICIENT_RESOURCES;
+  wchar_t* out = storage->Get();
+  __builtin_memcpy(out, prefix, prefixChars * sizeof(wchar_t));
+  __builtin_memcpy(out + prefixChars, text + skip, (used - skip) * sizeof(wchar_t));
+  out[total] = L'\0';
+  path->Buffer = out;
+  path->Length = static_cast<USHORT>(total * sizeof(wchar_t));
+  path->MaximumLength = static_cast<USHORT>(path->Length + sizeof(wchar_t));
+  return STATUS_SUCCESS;
+}
+
+// Settings absent from the registry stay at their defaults; so does everything when Parameters is missing.
+NTSTATUS ReadSettings(PUNICODE_STRING registryPath, BoardInfoFaults* faults, PoolBuffer<wchar_t>* pathStorage,
+                      UNICODE_STRING* tableFile) {
+  *faults = BoardInfoFaults();
+  tableFile->Length = 0;
+  KernelHandle service;
+  if (!NT_SUCCESS(OpenKey(nullptr, registryPath, &service))) return STATUS_SUCCESS;
+  UNICODE_STRING name;
+  ::RtlInitUnicodeString(&name, L"Parameters");
+  KernelHandle parameters;
+  if (!NT_SUCCESS(OpenKey(service.Get(), &name, &parameters))) return STATUS_SUCCESS;
+  HANDLE key = parameters.Get();
+
+  ReadDword(key, L"FailInfo", &faults->failInfo);
+  ReadDword(key, L"InfoStatus", &faults->infoStatus);
+  faults->hasStructureCount = ReadDword(key, L"StructureCount", &faults->structureCount);
+  faults->hasLargestStructure = ReadDword(key, L"LargestStructure", &faults->largestStructure);
+  faults->hasNoStructureHandle = ReadDword(key, L"NoStructureHandle", &faults->noStructureHandle);
+  if (!ReadDword(key, L"NoStructureCount", &faults->noStructureCount)) faults->noStructureCount = 1;
+  ReadDword(key, L"StructureStatus", &faults->structureStatus);
+  faults->hasStructureStatusHandle = ReadDword(key, L"StructureStatusHandle", &faults->structureStatusHandle);
+  ReadDword(key, L"FailStructure", &faults->failStructure);
+  ReadDword(key, L"CopyTruncated", &faults->copyTruncated);
+  return ReadTableFile(key, pathStorage, tableFile);
+}
+
+NTSTATUS ReadWholeFile(PUNICODE_STRING path, PoolBuffer<UCHAR>* data, SIZE_T* size) {
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, path, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, nullptr, nullptr);
+  IO_STATUS_BLOCK io;
+  KernelHandle file;
+  NTSTATUS status = ::ZwCreateFile(file.Receive(), GENERIC_READ | SYNCHRONIZE, &attributes, &io, nullptr,
+                                   FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   FILE_OPEN, FILE_SYNCHRONOUS_IO_NONALERT | FILE_NON_DIRECTORY_FILE, nullptr, 0);
+  if (!NT_SUCCESS(status)) return status;
+  FILE_STANDARD_INFORMATION standard;
+  status = ::ZwQueryInformationFile(file.Get(), &io, &standard, sizeof(standard), FileStandardInformation);
+  if (!NT_SUCCESS(status)) return status;
+  LONGLONG fileSize = standard.EndOfFile.QuadPart;
+  if (fileSize < 0 || fileSize > kMaxTableFile) return STATUS_FILE_TOO_LARGE;
+  if (!data->Allocate(static_cast<SIZE_T>(fileSize))) return STATUS_INSUFFICIENT_RESOURCES;
+  SIZE_T done = 0;
+  while (done < static_cast<SIZE_T>(fileSize)) {
+    LARGE_INTEGER offset;
+    offset.QuadPart = static_cast<LONGLONG>(done);
+    status = ::ZwReadFile(file.Get(), nullptr, nullptr, nullptr, &io, data->Get() + done,
+                          static_cast<ULONG>(fileSize - done), &offset, nullptr);
+    if (status == STATUS_END_OF_FILE || (NT_SUCCESS(status) && io.Information == 0)) break;
+    if (!NT_SUCCESS(status)) return status;
+    done += io.Information;
+  }
+  *size = done;
+  return STATUS_SUCCESS;
+}
+
+// The firmware's RSMB blob: asked once for its size, then for the blob.
+NTSTATUS ReadFirmwareTable(PoolBuffer<UCHAR>* data, SIZE_T* blobOffset, SIZE_T* blobSize) {
+  FirmwareTableRequest probe = {kProviderRsmb, kFirmwareTableGet, 0, 0};
+  ULONG needed = 0;
+  NTSTATUS status = ::ZwQuerySystemInformation(kSystemFirmwareTableInformation, &probe, sizeof(probe), &needed);
+  // Not even an RSMB header fits in no bytes: success here means the firmware has no table.
+  if (NT_SUCCESS(status)) return STATUS_NOT_FOUND;
+  if (status != STATUS_BUFFER_TOO_SMALL || needed <= sizeof(probe)) return status;
+  if (!data->Allocate(needed)) return STATUS_INSUFFICIENT_RESOURCES;
+  auto* request = reinterpret_cast<FirmwareTableRequest*>(data->Get());
+  *request = {kProviderRsmb, kFirmwareTableGet, 0, needed - static_cast<ULONG>(sizeof(probe))};
+  ULONG returned = 0;
+  status = ::ZwQuerySystemInformation(kSystemFirmwareTableInformation, request, needed, &returned);
+  if (!NT_SUCCESS(status)) return status;
+  SIZE_T available = needed - sizeof(probe);
+  *blobOffset = sizeof(probe);
+  *blobSize = request->tableBufferLength < available ? request->tableBufferLength : available;
+  return STATUS_SUCCESS;
+}
+
+void DeleteLinks() {
+  for (ULONG i = 0; i < kLinkCount; ++i) {
+    UNICODE_STRING link;
+    ::RtlInitUnicodeString(&link, kLinkNames[i]);
+    ::IoDeleteSymbolicLink(&link);
+  }
+}
+
+NTSTATUS CreateLinks(PUNICODE_STRING deviceName) {
+  for (ULONG i = 0; i < kLinkCount; ++i) {
+    UNICODE_STRING link;
+    ::RtlInitUnicodeString(&link, kLinkNames[i]);
+    NTSTATUS status = ::IoCreateSymbolicLink(&link, deviceName);
+    if (status == STATUS_OBJECT_NAME_COLLISION) {
+      // Left behind by an instance that never unloaded (its host process died): ours now.
+      ::IoDeleteSymbolicLink(&link);
+      status = ::IoCreateSymbolicLink(&link, deviceName);
+    }
+    if (!NT_SUCCESS(status)) {
+      for (ULONG j = 0; j < i; ++j) {
+        ::RtlInitUnicodeString(&link, kLinkNames[j]);
+        ::IoDeleteSymbolicLink(&link);
+      }
+      return status;
+    }
+  }
+  return STATUS_SUCCESS;
+}
+
+NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information) {
+  irp->IoStatus.Status = status;
+  irp->IoStatus.Information = information;
+  IoCompleteRequest(irp, IO_NO_INCREMENT);
+  return status;
+}
+
+NTSTATUS NTAPI DispatchCreateClose(PDEVICE_OBJECT, PIRP irp) { return Complete(irp, STATUS_SUCCESS, 0); }
+
+NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp) {
+  PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
+  if (stack->Parameters.DeviceIoControl.IoControlCode != IOCTL_BOARDINFO_CALL)
+    return Complete(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
+  auto* state = static_cast<DeviceState*>(device->DeviceExtension);
+  void* buffer = irp->AssociatedIrp.SystemBuffer;
+  size_t written = 0;
+  switch (BoardInfoCall(&state->server, buffer, stack->Parameters.DeviceIoControl.InputBufferLength, buffer,
+                        stack->Parameters.DeviceIoControl.OutputBufferLength, &written)) {
+  case kBoardInfoReplied:
+    return Complete(irp, STATUS_SUCCESS, written);
+  case kBoardInfoInvalidParameter:
+    return Complete(irp, STATUS_INVALID_PARAMETER, 0);
+  case kBoardInfoBufferTooSmall:
+    return Complete(irp, STATUS_BUFFER_TOO_SMALL, 0);
+  case kBoardInfoDeviceError:
+  default:
+    return Complete(irp, STATUS_IO_DEVICE_ERROR, 0);
+  }
+}
+
+void NTAPI Unload(PDRIVER_OBJECT driver) {
+  DeleteLinks();
+  PDEVICE_OBJECT device = driver->DeviceObject;
+  if (device == nullptr) return;
+  auto* state = static_cast<DeviceState*>(device->DeviceExtension);
+  FreePool(state->entries);
+  FreePool(state->image);
+  ::IoDeleteDevice(device);
+}
+
+} // namespace
+
+extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) {
+  BoardInfoFaults faults;
+  PoolBuffer<wchar_t> pathStorage;
+  UNICODE_STRING tableFile;
+  NTSTATUS status = ReadSettings(registryPath, &faults, &pathStorage, &tableFile);
+  if (!NT_SUCCESS(status)) {
+    ::DbgPrint("boardinfo: TableFile unusable (0x%08lx)\n", status);
+    return status;
+  }
+
+  PoolBuffer<UCHAR> image;
+  DmiImage located = {};
+  if (tableFile.Length != 0) {
+    SIZE_T size = 0;
+    status = ReadWholeFile(&tableFile, &image, &size);
+    if (NT_SUCCESS(status) && !LocateDmiTable(image.Get(), size, &located)) status = STATUS_INVALID_IMAGE_FORMAT;
+  } else {
+    SIZE_T offset = 0;
+    SIZE_T size = 0;
+    status = ReadFirmwareTable(&image, &offset, &size);
+    if (NT_SUCCESS(status) && !LocateRsmbTable(image.Get() + offset, size, &located))
+      status = STATUS_INVALID_IMAGE_FORMAT;
+  }
+  if (!NT_SUCCESS(status)) {
+    ::DbgPrint("boardinfo: no table (0x%08lx)\n", status);
+    return status;
+  }
+
+  PoolBuffer<DmiEntry> entries;
+  uint32_t count = CountDmiStructures(located.table, located.size);
+  if (!entries.Allocate(count)) return STATUS_INSUFFICIENT_RESOURCES;
+  DmiTable table;
+  IndexDmiTable(located, entries.Get(), count, &table);
+
+  UNICODE_STRING deviceName;
+  ::RtlInitUnicodeString(&deviceName, kDeviceName);
+  PDEVICE_OBJECT device = nullptr;
+  status = ::IoCreateDevice(driver, sizeof(DeviceState), &deviceName, FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN,
+                            FALSE, &device);
+  if (!NT_SUCCESS(status)) return status;
+  // Ready to serve before the links make the device reachable.
+  auto* state = static_cast<DeviceState*>(device->DeviceExtension);
+  InitBoardInfoServer(&state->server, table, faults);
+  driver->MajorFunction[IRP_MJ_CREATE] = DispatchCreateClose;
+  driver->MajorFunction[IRP_MJ_CLEANUP] = DispatchCreateClose;
+  driver->MajorFunction[IRP_MJ_CLOSE] = DispatchCreateClose;
+  driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchDeviceControl;
+  status = CreateLinks(&deviceName);
+  if (!NT_SUCCESS(status)) {
+    ::IoDeleteDevice(device);
+    return status;
+  }
+  state->image = image.Release();
+  state->entries = entries.Release();
+  driver->DriverUnload = Unload;
+  return STATUS_SUCCESS;
+}

@@ -1,0 +1,116 @@
+// Builds SMBIOS structures, tables and the image formats the boardinfo driver reads, for its tests.
+#ifndef KCC_TESTS_DRIVER_TABLE_BUILDER_H
+#define KCC_TESTS_DRIVER_TABLE_BUILDER_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tablebuilder {
+
+using Bytes = std::vector<uint8_t>;
+
+inline void Put16(Bytes& b, size_t at, uint16_t v) {
+  b[at] = static_cast<uint8_t>(v);
+  b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+inline void Put32(Bytes& b, size_t at, uint32_t v) {
+  Put16(b, at, static_cast<uint16_t>(v));
+  Put16(b, at + 2, static_cast<uint16_t>(v >> 16));
+}
+
+// Formatted area (type, length, handle, then `fields`) and its string set.
+inline Bytes Structure(uint8_t type, uint16_t handle, const Bytes& fields = {},
+                       const std::vector<std::string>& strings = {}) {
+  Bytes s{type, static_cast<uint8_t>(4 + fields.size()), static_cast<uint8_t>(handle),
+          static_cast<uint8_t>(handle >> 8)};
+  s.insert(s.end(), fields.begin(), fields.end());
+  for (const std::string& text : strings) {
+    s.insert(s.end(), text.begin(), text.end());
+    s.push_back(0);
+  }
+  if (strings.empty()) s.push_back(0);
+  s.push_back(0);
+  return s;
+}
+
+inline Bytes EndOfTable(uint16_t handle) { return Structure(127, handle); }
+
+inline Bytes Concat(const std::vector<Bytes>& parts) {
+  Bytes all;
+  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+// `count` structures of assorted types and string sets, handles 0..count-2, then end-of-table.
+inline std::vector<Bytes> ManyStructures(unsigned count) {
+  std::vector<Bytes> list;
+  for (unsigned i = 0; i + 1 < count; ++i) {
+    Bytes fields(static_cast<size_t>(i % 40), static_cast<uint8_t>(i));
+    std::vector<std::string> strings;
+    for (unsigned k = 0; k < i % 4; ++k) strings.push_back("string " + std::to_string(i) + "/" + std::to_string(k));
+    list.push_back(Structure(static_cast<uint8_t>(i % 44), static_cast<uint16_t>(i), fields, strings));
+  }
+  list.push_back(EndOfTable(static_cast<uint16_t>(count - 1)));
+  return list;
+}
+
+// A `dmidecode --dump-bin` image with a 2.x entry point: "_SM_" (31 bytes), table at 0x20.
+inline Bytes SmDump(const Bytes& table, uint8_t major = 2, uint8_t minor = 4, uint16_t count = 0,
+                    int64_t lengthOverride = -1) {
+  Bytes image(0x20, 0);
+  const char anchor[] = "_SM_";
+  for (int i = 0; i < 4; ++i) image[i] = static_cast<uint8_t>(anchor[i]);
+  image[5] = 0x1F;
+  image[6] = major;
+  image[7] = minor;
+  const char dmi[] = "_DMI_";
+  for (int i = 0; i < 5; ++i) image[0x10 + i] = static_cast<uint8_t>(dmi[i]);
+  Put16(image, 0x16, static_cast<uint16_t>(lengthOverride >= 0 ? lengthOverride : static_cast<int64_t>(table.size())));
+  Put32(image, 0x18, 0x20);
+  Put16(image, 0x1C, count);
+  image[0x1E] = static_cast<uint8_t>((major << 4) | minor);
+  image.insert(image.end(), table.begin(), table.end());
+  return image;
+}
+
+// A dump with a 3.x entry point: "_SM3_" (24 bytes), maximum table size at 0x0C, table at 0x20.
+inline Bytes Sm3Dump(const Bytes& table, uint8_t major = 3, uint8_t minor = 2, int64_t maxSize = -1) {
+  Bytes image(0x20, 0);
+  const char anchor[] = "_SM3_";
+  for (int i = 0; i < 5; ++i) image[i] = static_cast<uint8_t>(anchor[i]);
+  image[6] = 0x18;
+  image[7] = major;
+  image[8] = minor;
+  image[0x0A] = 1;
+  Put32(image, 0x0C, static_cast<uint32_t>(maxSize >= 0 ? maxSize : static_cast<int64_t>(table.size())));
+  Put32(image, 0x10, 0x20);
+  image.insert(image.end(), table.begin(), table.end());
+  return image;
+}
+
+// A legacy dump: "_DMI_" entry point (15 bytes) only, BCD revision at 0x0E.
+inline Bytes DmiDump(const Bytes& table, uint8_t bcdRevision = 0x21) {
+  Bytes image(0x20, 0);
+  const char anchor[] = "_DMI_";
+  for (int i = 0; i < 5; ++i) image[i] = static_cast<uint8_t>(anchor[i]);
+  Put16(image, 0x06, static_cast<uint16_t>(table.size()));
+  Put32(image, 0x08, 0x20);
+  image[0x0E] = bcdRevision;
+  image.insert(image.end(), table.begin(), table.end());
+  return image;
+}
+
+// GetSystemFirmwareTable's 'RSMB' layout: calling method, major, minor, DMI revision, u32 length, table.
+inline Bytes RsmbBlob(const Bytes& table, uint8_t major = 2, uint8_t minor = 4, int64_t lengthOverride = -1) {
+  Bytes blob(8, 0);
+  blob[1] = major;
+  blob[2] = minor;
+  Put32(blob, 4, static_cast<uint32_t>(lengthOverride >= 0 ? lengthOverride : static_cast<int64_t>(table.size())));
+  blob.insert(blob.end(), table.begin(), table.end());
+  return blob;
+}
+
+} // namespace tablebuilder
+
+#endif
