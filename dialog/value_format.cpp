@@ -1,0 +1,51 @@
+// Display-text rules of the information dialog: sizes, memory rounding and the operating-system line.
+#include "dialog/value_format.h"
+
+#include <math.h>
+#include <stdio.h>
+
+namespace {
+const wchar_t* const kUnits[] = {L" KBytes", L" MBytes", L" GBytes", L" TBytes", L" PBytes"};
+constexpr unsigned kLastUnit = 4;
+
+std::wstring Widen(const char* text) {
+  std::wstring wide;
+  for (; *text; ++text) wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*text)));
+  return wide;
+}
+} // namespace
+
+std::wstring FormatSizeText(uint64_t kilobytes) {
+  uint64_t value = kilobytes;
+  unsigned unit = 0;
+  unsigned fraction = 0;
+  while (value >= 1024 && unit < kLastUnit) {
+    // Only the last step's remainder is shown, cut (not rounded) to thousandths.
+    fraction = static_cast<unsigned>((value % 1024) * 1000 / 1024);
+    value /= 1024;
+    ++unit;
+  }
+  char text[64];
+  if (fraction != 0)
+    snprintf(text, sizeof(text), "%llu.%03u", static_cast<unsigned long long>(value), fraction);
+  else
+    snprintf(text, sizeof(text), "%llu", static_cast<unsigned long long>(value));
+  return Widen(text) + kUnits[unit];
+}
+
+bool IsMediaCenterEdition(unsigned long platformId, unsigned long major, unsigned long minor, int mediaCenterMetric) {
+  return platformId == 2 && major == 5 && minor == 1 && mediaCenterMetric != 0;
+}
+
+std::wstring JoinOsName(const std::wstring& caption, const std::wstring& servicePack) { return caption + L" " + servicePack; }
+
+std::wstring JoinMediaCenterName(const std::wstring& product, const std::wstring& servicePack) {
+  return product + L" " + servicePack;
+}
+
+uint64_t RoundMemoryKilobytes(uint64_t bytes) {
+  const uint64_t kilobytes = bytes >> 10;
+  // Both factors are powers of two: an exact division by 4096, then up to the next whole unit.
+  const double units = ceil(static_cast<double>(kilobytes) * 0.0009765625 * 0.25);
+  return static_cast<uint64_t>(units) * 4096;
+}

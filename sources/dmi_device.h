@@ -1,0 +1,17 @@
+// The seam between the table walk and the boardinfo driver: one device control call, request in, reply out.
+#ifndef KCC_SOURCES_DMI_DEVICE_H
+#define KCC_SOURCES_DMI_DEVICE_H
+
+#include <stdint.h>
+
+class IDmiDevice {
+public:
+  // True when the control call itself succeeded (DeviceIoControl's BOOL); the reply's status byte
+  // is the caller's business.
+  virtual bool Call(const void* input, uint32_t inputSize, void* output, uint32_t outputSize) = 0;
+
+protected:
+  ~IDmiDevice() = default;
+};
+
+#endif

@@ -1,0 +1,86 @@
+// CMachineInfo: the raw machine facts (firmware tables, OS version, product id, oeminfo.ini) and their display texts.
+#ifndef KCC_SOURCES_MACHINE_INFO_H
+#define KCC_SOURCES_MACHINE_INFO_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "sources/dmi_device.h"
+#include "sources/smbios_structure.h"
+
+#ifdef _WIN32
+struct HKEY__; // HKEY, without pulling <windows.h> into every user of this header
+#endif
+
+// What GetVersionExW reports, reduced to what the version text is made of.
+struct OsVersionRecord {
+  uint32_t majorVersion = 0;
+  uint32_t minorVersion = 0;
+  uint32_t buildNumber = 0;
+  uint32_t platformId = 0;
+  std::wstring servicePack;
+};
+
+class CMachineInfo {
+public:
+  CMachineInfo();
+  ~CMachineInfo();
+  CMachineInfo(const CMachineInfo&) = delete;
+  CMachineInfo& operator=(const CMachineInfo&) = delete;
+
+  // Status: 21..30 tell where the driver walk stopped, 31 that it ran to its end.
+  int ReadMachineInfo();
+  void ReadOsVersion();
+  void ReadProductId();
+  void ReadOemInfo();
+  void FormatTexts();
+  static std::string FormatProcessorSpeed(int16_t speedMHz);
+
+  // "%d.%02d.%03d%s", at most 127 characters; the build number is chosen by platform id.
+  static std::wstring FormatOsVersion(const OsVersionRecord& version);
+
+  // The walk over an opened driver: information request, structure buffer, structure loop.
+  // Returns 26..30 for a failure, 31 at the end; parsed structures stay in the fields either way.
+  int WalkTable(IDmiDevice& device);
+
+  // One structure of a reply, by its type byte.
+  void DispatchStructure(const SmbiosStructure& structure);
+  void ParseBiosInfo(const SmbiosStructure& structure);
+  void ParseSystemInfo(const SmbiosStructure& structure);
+  void ParseProcessorInfo(const SmbiosStructure& structure);
+  static uint16_t GetMemoryModuleSize(const SmbiosStructure& structure);
+  static uint16_t GetL2CacheSize(const SmbiosStructure& structure);
+  // String `number` (1 = first) of a set; nothing for 0, past the last, or not ending inside the set.
+  static std::optional<std::string_view> GetDmiString(std::string_view stringSet, unsigned number);
+
+#ifdef _WIN32
+  // 0: read into the 260-byte buffer, NUL-terminated; 1: the key does not open; 2: the value cannot be read.
+  static int ReadRegistryString(HKEY__* root, const char* subKey, const char* valueName, char* buffer);
+#endif
+
+  std::wstring m_strSysManufacturer;
+  std::wstring m_strSysProductName;
+  std::wstring m_strSysVersion;
+  std::wstring m_strSysSerialNumber;
+  std::wstring m_strBiosVersion;
+  std::wstring m_strCpuVersion;
+  uint16_t m_wCpuSpeed;
+  std::wstring m_strCpuSpeed;
+  int32_t m_nMemoryMB; // 32-bit: a 16-bit sum printed sizes above 32767 MB as negative numbers
+  std::wstring m_strMemory;
+  int32_t m_nCacheKB;
+  std::wstring m_strCache;
+  std::wstring m_strOsVersion;
+  std::wstring m_strProductId;
+  std::wstring m_strOemManufacturer;
+  std::wstring m_strOemModel;
+
+private:
+  void StoreString(const SmbiosStructure& structure, size_t offset, std::wstring& field);
+};
+
+#endif

@@ -1,0 +1,173 @@
+// CMachineInfo's Win32 layer: version, product id, oeminfo.ini, the driver's location and the device itself.
+#include "sources/machine_info.h"
+
+#include <windows.h>
+
+#include <direct.h>
+#include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
+
+#include <memory>
+#include <optional>
+
+#include "framework/handles.h"
+#include "framework/text.h"
+#include "sources/boardinfo_protocol.h"
+#include "sources/machine_paths.h"
+
+static_assert(kMachinePathBuffer == MAX_PATH, "the collector's buffers are MAX_PATH bytes");
+
+namespace {
+
+// A zero-filled block of the process heap.
+class HeapBlock {
+public:
+  explicit HeapBlock(SIZE_T size) : m_heap(::GetProcessHeap()), m_block(m_heap ? ::HeapAlloc(m_heap, HEAP_ZERO_MEMORY, size) : nullptr) {}
+  ~HeapBlock() {
+    if (m_block) ::HeapFree(m_heap, 0, m_block);
+  }
+  HeapBlock(const HeapBlock&) = delete;
+  HeapBlock& operator=(const HeapBlock&) = delete;
+  BYTE* Get() const { return static_cast<BYTE*>(m_block); }
+
+private:
+  HANDLE m_heap;
+  void* m_block;
+};
+
+// The current directory while the driver's own directory is made current, given back on destruction.
+class CurrentDirectoryRestorer {
+public:
+  // The run-time library allocates as much as the directory needs (at least MAX_PATH).
+  CurrentDirectoryRestorer() : m_saved(::_getcwd(nullptr, 0), &::free) {}
+  ~CurrentDirectoryRestorer() {
+    if (m_saved && m_changed) ::_chdir(m_saved.get());
+  }
+  CurrentDirectoryRestorer(const CurrentDirectoryRestorer&) = delete;
+  CurrentDirectoryRestorer& operator=(const CurrentDirectoryRestorer&) = delete;
+  bool Saved() const { return m_saved != nullptr; }
+  bool Change(const std::string& directory) {
+    m_changed = ::_chdir(directory.c_str()) == 0;
+    return m_changed;
+  }
+
+private:
+  std::unique_ptr<char, void (*)(void*)> m_saved;
+  bool m_changed = false;
+};
+
+// The opened boardinfo device, owned by the caller: one DeviceIoControl per call.
+class BoardInfoDevice : public IDmiDevice {
+public:
+  explicit BoardInfoDevice(HANDLE device) : m_device(device) {}
+  bool Call(const void* input, uint32_t inputSize, void* output, uint32_t outputSize) override {
+    DWORD returned = 0; // not examined: the status byte tells
+    return ::DeviceIoControl(m_device, IOCTL_BOARDINFO_CALL, const_cast<void*>(input), inputSize, output,
+                             outputSize, &returned, nullptr) != FALSE;
+  }
+
+private:
+  HANDLE m_device;
+};
+
+const char kSharedServicesKey[] = "SOFTWARE\\Varnel Corporation\\Shared Info\\Shared Services";
+const char kSharedVxdsKey[] = "SOFTWARE\\Varnel Corporation\\Shared Info\\Shared VxDs";
+
+} // namespace
+
+void CMachineInfo::ReadOsVersion() {
+  OSVERSIONINFOW info;
+  ::ZeroMemory(&info, sizeof(info));
+  info.dwOSVersionInfoSize = sizeof(info);
+  static_assert(sizeof(OSVERSIONINFOW) == 276, "the wide version record");
+  if (!::GetVersionExW(&info)) {
+    m_strOsVersion = L"Unknown";
+    return;
+  }
+  OsVersionRecord version;
+  version.majorVersion = info.dwMajorVersion;
+  version.minorVersion = info.dwMinorVersion;
+  version.buildNumber = info.dwBuildNumber;
+  version.platformId = info.dwPlatformId;
+  version.servicePack.assign(info.szCSDVersion, ::wcsnlen(info.szCSDVersion, ARRAYSIZE(info.szCSDVersion)));
+  m_strOsVersion = FormatOsVersion(version);
+  ReadProductId();
+}
+
+void CMachineInfo::ReadProductId() {
+  RegistryKey key;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_QUERY_VALUE,
+                      key.Receive()) != ERROR_SUCCESS &&
+      ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows NT\\CurrentVersion", 0, KEY_QUERY_VALUE,
+                      key.Receive()) != ERROR_SUCCESS)
+    return;
+  // Only the key that opened is asked: a first key without the value ends the search.
+  DWORD size = 0;
+  if (::RegQueryValueExA(key.Get(), "ProductId", nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return;
+  // One byte more than the value, zero-filled: the text ends inside the block even without its own NUL.
+  HeapBlock buffer(static_cast<SIZE_T>(size) + 1);
+  if (!buffer.Get()) return;
+  if (::RegQueryValueExA(key.Get(), "ProductId", nullptr, nullptr, buffer.Get(), &size) == ERROR_SUCCESS)
+    m_strProductId = WidenAnsi(reinterpret_cast<const char*>(buffer.Get()));
+}
+
+void CMachineInfo::ReadOemInfo() {
+  char path[kMachinePathBuffer] = {};
+  char manufacturer[kMachinePathBuffer] = {};
+  char model[kMachinePathBuffer] = {};
+  const UINT length = ::GetSystemDirectoryA(path, sizeof(path));
+  // A directory that leaves no room for the file name reads nothing: both texts end up empty.
+  if (length > 0 && length < sizeof(path) && AppendOemFileName(path, sizeof(path))) {
+    ::GetPrivateProfileStringA("General", "Manufacturer", "", manufacturer, sizeof(manufacturer), path);
+    ::GetPrivateProfileStringA("General", "Model", "", model, sizeof(model), path);
+  }
+  m_strOemManufacturer = WidenAnsi(manufacturer);
+  m_strOemModel = WidenAnsi(model);
+}
+
+int CMachineInfo::ReadRegistryString(HKEY root, const char* subKey, const char* valueName, char* buffer) {
+  RegistryKey key;
+  if (::RegOpenKeyExA(root, subKey, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return 1;
+  // Cleared for every read, so nothing of an earlier, failed read can end up behind this value.
+  ::ZeroMemory(buffer, kMachinePathBuffer);
+  DWORD size = kMachinePathBuffer;
+  if (::RegQueryValueExA(key.Get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS)
+    return 2;
+  // A value that fills all 260 bytes without a terminator is no string: never read past the buffer.
+  if (!HoldsTerminatedString(buffer, kMachinePathBuffer)) {
+    ::ZeroMemory(buffer, kMachinePathBuffer);
+    return 2;
+  }
+  return 0;
+}
+
+int CMachineInfo::ReadMachineInfo() {
+  ReadOsVersion();
+  ReadOemInfo();
+
+  char value[kMachinePathBuffer] = {};
+  if (ReadRegistryString(HKEY_LOCAL_MACHINE, kSharedServicesKey, "boardinfo", value) != 0) {
+    const int result = ReadRegistryString(HKEY_LOCAL_MACHINE, kSharedVxdsKey, "boardinfo.vxd", value);
+    if (result != 0) return 20 + result;
+  }
+
+  const DriverLocation location = SplitDriverLocation(value);
+  UniqueFileHandle device;
+  {
+    std::optional<CurrentDirectoryRestorer> directory;
+    if (location.hasDirectory) {
+      directory.emplace();
+      if (!directory->Saved()) return 23;
+      if (!directory->Change(location.directory)) return 24;
+    }
+    // A name too long for the device path is not cut and opened as another device: it is not opened.
+    char devicePath[kMachinePathBuffer] = {};
+    if (BuildDevicePath(location.name, devicePath, sizeof(devicePath)))
+      device.Reset(::CreateFileA(devicePath, 0, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  } // the former directory is current again here, whether or not the open succeeded
+  if (!device) return 25;
+
+  BoardInfoDevice driver(device.Get());
+  return WalkTable(driver);
+}

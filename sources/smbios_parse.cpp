@@ -1,0 +1,102 @@
+// SMBIOS structure parsing: the string lookup and the fields of types 0, 1, 4, 6 and 7.
+#include "sources/machine_info.h"
+
+#include <limits>
+
+#include "framework/text.h"
+
+std::optional<SmbiosStructure> SmbiosStructure::At(const uint8_t* bytes, size_t size) {
+  // A length below the four header bytes or beyond the reply would put the string set elsewhere.
+  if (size < 4 || bytes[1] < 4 || bytes[1] > size) return std::nullopt;
+  const size_t length = bytes[1];
+  return SmbiosStructure(bytes, std::string_view(reinterpret_cast<const char*>(bytes) + length, size - length));
+}
+
+std::optional<uint8_t> SmbiosStructure::Byte(size_t offset) const {
+  if (offset >= Length()) return std::nullopt;
+  return m_bytes[offset];
+}
+
+std::optional<uint16_t> SmbiosStructure::Word(size_t offset) const {
+  if (offset + 2 > Length()) return std::nullopt;
+  return static_cast<uint16_t>(m_bytes[offset] | (m_bytes[offset + 1] << 8));
+}
+
+std::optional<std::string_view> CMachineInfo::GetDmiString(std::string_view stringSet, unsigned number) {
+  if (number == 0) return std::nullopt;
+  size_t at = 0;
+  for (unsigned i = 1; i < number; ++i) {
+    const size_t end = stringSet.find('\0', at);
+    if (end == std::string_view::npos) return std::nullopt;
+    at = end + 1;
+    // The set's final NUL, or the end of the buffer where that NUL is missing.
+    if (at >= stringSet.size() || stringSet[at] == '\0') return std::nullopt;
+  }
+  const size_t end = stringSet.find('\0', at);
+  if (end == std::string_view::npos) return std::nullopt; // runs off the buffer
+  return stringSet.substr(at, end - at);
+}
+
+void CMachineInfo::StoreString(const SmbiosStructure& structure, size_t offset, std::wstring& field) {
+  const std::optional<uint8_t> number = structure.Byte(offset);
+  if (!number) return;
+  if (const std::optional<std::string_view> text = GetDmiString(structure.StringSet(), *number)) field = WidenAnsi(*text);
+}
+
+void CMachineInfo::ParseBiosInfo(const SmbiosStructure& structure) { StoreString(structure, 0x05, m_strBiosVersion); }
+
+void CMachineInfo::ParseSystemInfo(const SmbiosStructure& structure) {
+  StoreString(structure, 0x04, m_strSysManufacturer);
+  StoreString(structure, 0x05, m_strSysProductName);
+  StoreString(structure, 0x06, m_strSysVersion);
+  StoreString(structure, 0x07, m_strSysSerialNumber);
+}
+
+void CMachineInfo::ParseProcessorInfo(const SmbiosStructure& structure) {
+  constexpr uint8_t kCentralProcessor = 3;
+  if (structure.Byte(0x05) != kCentralProcessor) return;
+  StoreString(structure, 0x10, m_strCpuVersion);
+  if (const std::optional<uint16_t> speed = structure.Word(0x16)) m_wCpuSpeed = *speed;
+}
+
+uint16_t CMachineInfo::GetMemoryModuleSize(const SmbiosStructure& structure) {
+  const std::optional<uint8_t> size = structure.Byte(0x09);
+  if (!size || *size == 0x7F) return 0; // 7Fh: not installed
+  // Bit 7 marks a double-bank module; the rest is the power of two in MB.
+  const unsigned power = (*size & 0x7Fu) % 32u;
+  return static_cast<uint16_t>(1u << power);
+}
+
+uint16_t CMachineInfo::GetL2CacheSize(const SmbiosStructure& structure) {
+  const std::optional<uint8_t> configuration = structure.Byte(0x05);
+  if (!configuration || (*configuration & 0x03u) != 0x01u) return 0; // level field 01: second level
+  const std::optional<uint16_t> installed = structure.Word(0x09);
+  if (!installed) return 0;
+  const uint32_t size = (*installed & 0x8000u) ? (*installed & 0x7FFFu) * 64u : *installed; // bit 15: 64K units
+  return static_cast<uint16_t>(size);
+}
+
+void CMachineInfo::DispatchStructure(const SmbiosStructure& structure) {
+  switch (structure.Type()) {
+  case 0:
+    ParseBiosInfo(structure);
+    break;
+  case 1:
+    ParseSystemInfo(structure);
+    break;
+  case 4:
+    ParseProcessorInfo(structure);
+    break;
+  case 6: {
+    // The sum no longer wraps at 16 bits; it stops at the field's limit instead of overflowing.
+    const int64_t sum = static_cast<int64_t>(m_nMemoryMB) + GetMemoryModuleSize(structure);
+    m_nMemoryMB = static_cast<int32_t>(sum > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max() : sum);
+    break;
+  }
+  case 7:
+    if (const uint16_t size = GetL2CacheSize(structure)) m_nCacheKB = size;
+    break;
+  default:
+    break;
+  }
+}

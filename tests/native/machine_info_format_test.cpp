@@ -1,0 +1,204 @@
+// CMachineInfo's texts: processor speed, memory and cache sizes, the version text, and the path rules.
+#include "sources/machine_info.h"
+#include "sources/machine_paths.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+namespace {
+
+struct SpeedCase {
+  int16_t mhz;
+  const char* text;
+};
+
+class ProcessorSpeed : public testing::TestWithParam<SpeedCase> {};
+
+TEST_P(ProcessorSpeed, CorrectsBusMultiplesAndCutsToTensOfMHz) {
+  EXPECT_EQ(GetParam().text, CMachineInfo::FormatProcessorSpeed(GetParam().mhz)) << GetParam().mhz;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ProcessorSpeed,
+    testing::Values(SpeedCase{133, "133 MHz"}, SpeedCase{266, "266 MHz"}, SpeedCase{664, "667 MHz"},
+                    SpeedCase{665, "667 MHz"}, SpeedCase{800, "800 MHz"}, SpeedCase{999, "999 MHz"},
+                    SpeedCase{1000, "1 GHz"}, SpeedCase{1064, "1.06 GHz"}, SpeedCase{1330, "1.33 GHz"},
+                    SpeedCase{1600, "1.60 GHz"}, SpeedCase{1660, "1.66 GHz"}, SpeedCase{1833, "1.83 GHz"},
+                    SpeedCase{1995, "2 GHz"}, SpeedCase{2000, "2 GHz"}, SpeedCase{2128, "2.13 GHz"},
+                    SpeedCase{2400, "2.40 GHz"}, SpeedCase{2660, "2.66 GHz"}, SpeedCase{6650, "6.67 GHz"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    EdgeCases, ProcessorSpeed,
+    testing::Values(SpeedCase{666, "667 MHz"},   // 666 is a multiple of neither: the fixed text
+                    SpeedCase{6666, "6.67 GHz"}, // lifted to 6670 before the GHz rule
+                    SpeedCase{1662, "1.66 GHz"}, SpeedCase{2160, "2.16 GHz"},
+                    SpeedCase{2997, "2.99 GHz"}, // cut, not rounded
+                    SpeedCase{3000, "3 GHz"}, SpeedCase{1333, "1.33 GHz"}, SpeedCase{1999, "1.99 GHz"},
+                    SpeedCase{1, "1 MHz"}, SpeedCase{0, "0 MHz"},
+                    SpeedCase{-1, "-1 MHz"},         // 0xFFFF taken as signed 16-bit
+                    SpeedCase{32767, "32.76 GHz"},   // largest positive speed
+                    SpeedCase{32718, "-32736 MHz"},  // 246 * 133: 32800 kept to 16 bits wraps
+                    SpeedCase{-32768, "-32768 MHz"}, // neither multiple applies
+                    SpeedCase{-133, "-133 MHz"}));
+
+TEST(FormatTexts, MemoryAndCacheArePaddedToFourPlaces) {
+  CMachineInfo info;
+  info.m_nMemoryMB = 512;
+  info.m_nCacheKB = 1024;
+  info.m_wCpuSpeed = 1600;
+  info.FormatTexts();
+  EXPECT_EQ(L" 512 MBytes", info.m_strMemory);
+  EXPECT_EQ(L"1024 KBytes", info.m_strCache);
+  EXPECT_EQ(L"1.60 GHz", info.m_strCpuSpeed);
+}
+
+TEST(FormatTexts, BeforeAnyWalkGivesZeroesAndUnknownSpeed) {
+  CMachineInfo info;
+  info.FormatTexts();
+  EXPECT_EQ(L"   0 MBytes", info.m_strMemory);
+  EXPECT_EQ(L"   0 KBytes", info.m_strCache);
+  EXPECT_EQ(L"Unknown", info.m_strCpuSpeed);
+}
+
+TEST(FormatTexts, SumsAbove32767StayPositive) {
+  CMachineInfo info;
+  info.m_nMemoryMB = 32768 + 16384;
+  info.m_nCacheKB = 40960;
+  info.FormatTexts();
+  EXPECT_EQ(L"49152 MBytes", info.m_strMemory);
+  EXPECT_EQ(L"40960 KBytes", info.m_strCache);
+}
+
+TEST(FormatTexts, SpeedIsTakenAsSigned16Bit) {
+  CMachineInfo info;
+  info.m_wCpuSpeed = 0xFFFF;
+  info.FormatTexts();
+  EXPECT_EQ(L"-1 MHz", info.m_strCpuSpeed);
+}
+
+TEST(Construction, EverythingEmptyAndZero) {
+  const CMachineInfo info;
+  for (const std::wstring* text :
+       {&info.m_strSysManufacturer, &info.m_strSysProductName, &info.m_strSysVersion, &info.m_strSysSerialNumber,
+        &info.m_strBiosVersion, &info.m_strCpuVersion, &info.m_strCpuSpeed, &info.m_strMemory, &info.m_strCache,
+        &info.m_strOsVersion, &info.m_strProductId, &info.m_strOemManufacturer, &info.m_strOemModel})
+    EXPECT_TRUE(text->empty());
+  EXPECT_EQ(0, info.m_wCpuSpeed);
+  EXPECT_EQ(0, info.m_nMemoryMB);
+  EXPECT_EQ(0, info.m_nCacheKB);
+}
+
+OsVersionRecord Version(uint32_t major, uint32_t minor, uint32_t build, uint32_t platform, const wchar_t* sp) {
+  OsVersionRecord v;
+  v.majorVersion = major;
+  v.minorVersion = minor;
+  v.buildNumber = build;
+  v.platformId = platform;
+  v.servicePack = sp;
+  return v;
+}
+
+TEST(OsVersionText, NtUsesTheWholeBuildAndAppendsTheServicePackDirectly) {
+  EXPECT_EQ(L"5.01.2600Service Pack 3", CMachineInfo::FormatOsVersion(Version(5, 1, 2600, 2, L"Service Pack 3")));
+  EXPECT_EQ(L"6.01.7601Service Pack 1", CMachineInfo::FormatOsVersion(Version(6, 1, 7601, 2, L"Service Pack 1")));
+  EXPECT_EQ(L"10.00.19045", CMachineInfo::FormatOsVersion(Version(10, 0, 19045, 2, L"")));
+  EXPECT_EQ(L"5.00.65537", CMachineInfo::FormatOsVersion(Version(5, 0, 0x10001, 2, L""))); // high word kept
+}
+
+TEST(OsVersionText, Windows9xAndWin32sKeepTheLowWordOfTheBuild) {
+  // The 9x build number carries major and minor again in its high word.
+  EXPECT_EQ(L"4.10.2222 A", CMachineInfo::FormatOsVersion(Version(4, 10, 0x040A08AE, 1, L" A")));
+  EXPECT_EQ(L"3.10.000", CMachineInfo::FormatOsVersion(Version(3, 10, 0xFFFF0000u, 0, L"")));
+  EXPECT_EQ(L"3.10.65535", CMachineInfo::FormatOsVersion(Version(3, 10, 0x1234FFFFu, 0, L"")));
+}
+
+TEST(OsVersionText, OtherPlatformsPrintBuildZero) {
+  EXPECT_EQ(L"5.01.000x", CMachineInfo::FormatOsVersion(Version(5, 1, 2600, 3, L"x")));
+  EXPECT_EQ(L"5.01.000", CMachineInfo::FormatOsVersion(Version(5, 1, 2600, 0xFFFFFFFFu, L"")));
+}
+
+TEST(OsVersionText, PaddingOfMinorAndBuild) {
+  EXPECT_EQ(L"5.01.042", CMachineInfo::FormatOsVersion(Version(5, 1, 42, 2, L"")));
+  EXPECT_EQ(L"5.01.007", CMachineInfo::FormatOsVersion(Version(5, 1, 7, 2, L"")));
+  EXPECT_EQ(L"4.00.950", CMachineInfo::FormatOsVersion(Version(4, 0, 950, 1, L"")));
+}
+
+TEST(OsVersionText, AtMost127Characters) {
+  const std::wstring longPack(127, L'S');
+  const std::wstring text = CMachineInfo::FormatOsVersion(Version(6, 1, 7601, 2, longPack.c_str()));
+  ASSERT_EQ(127u, text.size());
+  EXPECT_EQ(L"6.01.7601" + std::wstring(118, L'S'), text);
+}
+
+TEST(OemFilePath, AppendsTheFileNameWhenItFits) {
+  char path[260] = "C:\\windows\\system32";
+  ASSERT_TRUE(AppendOemFileName(path, sizeof(path)));
+  EXPECT_STREQ("C:\\windows\\system32\\oeminfo.ini", path);
+}
+
+TEST(OemFilePath, ADirectoryTooLongForTheBufferReadsNothing) {
+  // "\oeminfo.ini" is 12 characters: 247 + 12 + NUL fill 260 bytes exactly, 248 no longer fit.
+  char path[260];
+  memset(path, 'd', 247);
+  path[247] = '\0';
+  EXPECT_TRUE(AppendOemFileName(path, sizeof(path)));
+  EXPECT_EQ(259u, strlen(path));
+
+  memset(path, 'd', 248);
+  path[248] = '\0';
+  EXPECT_FALSE(AppendOemFileName(path, sizeof(path)));
+  EXPECT_EQ(248u, strlen(path));
+
+  memset(path, 'd', sizeof(path)); // no terminator at all: never read past the buffer
+  EXPECT_FALSE(AppendOemFileName(path, sizeof(path)));
+}
+
+TEST(DriverLocation, NameWithoutBackslashLeavesTheDirectoryAlone) {
+  const DriverLocation location = SplitDriverLocation("boardinfo");
+  EXPECT_FALSE(location.hasDirectory);
+  EXPECT_EQ("boardinfo", location.name);
+}
+
+TEST(DriverLocation, CutAtTheLastBackslash) {
+  const DriverLocation location = SplitDriverLocation("C:\\Program Files\\Varnel\\boardinfo.sys");
+  EXPECT_TRUE(location.hasDirectory);
+  EXPECT_EQ("C:\\Program Files\\Varnel", location.directory);
+  EXPECT_EQ("boardinfo.sys", location.name);
+}
+
+TEST(DriverLocation, LeadingOnlyBackslashGivesAnEmptyDirectory) {
+  const DriverLocation location = SplitDriverLocation("\\boardinfo.vxd");
+  EXPECT_TRUE(location.hasDirectory);
+  EXPECT_EQ("", location.directory);
+  EXPECT_EQ("boardinfo.vxd", location.name);
+}
+
+TEST(DriverLocation, TrailingBackslashGivesAnEmptyName) {
+  const DriverLocation location = SplitDriverLocation("C:\\drivers\\");
+  EXPECT_EQ("C:\\drivers", location.directory);
+  EXPECT_EQ("", location.name);
+}
+
+TEST(DevicePath, PrefixPlusName) {
+  char path[260];
+  ASSERT_TRUE(BuildDevicePath("boardinfo", path, sizeof(path)));
+  EXPECT_STREQ("\\\\.\\boardinfo", path);
+}
+
+TEST(DevicePath, ANameTooLongIsNotCutToAnotherDevice) {
+  char path[260];
+  EXPECT_TRUE(BuildDevicePath(std::string(255, 'n'), path, sizeof(path))); // 4 + 255 + NUL = 260
+  EXPECT_EQ(259u, strlen(path));
+  EXPECT_FALSE(BuildDevicePath(std::string(256, 'n'), path, sizeof(path)));
+}
+
+TEST(RegistryValue, AFullBufferWithoutTerminatorIsNoString) {
+  char buffer[260];
+  memset(buffer, 'x', sizeof(buffer));
+  EXPECT_FALSE(HoldsTerminatedString(buffer, sizeof(buffer)));
+  buffer[259] = '\0';
+  EXPECT_TRUE(HoldsTerminatedString(buffer, sizeof(buffer)));
+}
+
+} // namespace

@@ -1,0 +1,254 @@
+// The walk over real table images (dmidecode dumps, wine's RSMB blob), checked against dmidecode's own reading.
+#include "sources/machine_info.h"
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sources/smbios_image.h"
+
+namespace {
+
+std::string Sample(const char* name) { return std::string(KCC_SMBIOS_SAMPLES) + "/" + name; }
+
+struct Walked {
+  int status = 0;
+  unsigned requests = 0;
+  size_t structures = 0;
+};
+
+Walked WalkImage(const SmbiosImage& image, CMachineInfo& info) {
+  SmbiosTableDevice device(image);
+  Walked walked;
+  walked.status = info.WalkTable(device);
+  walked.requests = device.StructureRequests();
+  walked.structures = device.StructureCount();
+  info.FormatTexts();
+  return walked;
+}
+
+SmbiosImage Load(const char* name) {
+  SmbiosImage image;
+  std::string error;
+  EXPECT_TRUE(LoadSmbiosImageFile(Sample(name), image, error)) << name << ": " << error;
+  return image;
+}
+
+TEST(SmbiosImageLoad, LegacyEntryPointOfADump) {
+  const SmbiosImage image = Load("generic-desktop.bin");
+  EXPECT_EQ(2, image.majorVersion);
+  EXPECT_EQ(4, image.minorVersion);
+  EXPECT_EQ(0x20u, image.tableAddress);
+  EXPECT_EQ(590u, image.table.size()); // "14 structures occupying 590 bytes"
+  EXPECT_EQ(14u, SplitSmbiosTable(image.table.data(), image.table.size()).size());
+}
+
+TEST(SmbiosImageLoad, RsmbBlob) {
+  const SmbiosImage image = Load("wine-rsmb-blob.bin");
+  EXPECT_EQ(2, image.majorVersion);
+  EXPECT_EQ(4, image.minorVersion);
+  EXPECT_EQ(123u, image.table.size());
+  const std::vector<SmbiosSpan> spans = SplitSmbiosTable(image.table.data(), image.table.size());
+  ASSERT_EQ(6u, spans.size());
+  const uint8_t types[] = {0, 1, 3, 2, 32, 127};
+  for (size_t i = 0; i < spans.size(); ++i) EXPECT_EQ(types[i], spans[i].type);
+}
+
+TEST(SmbiosImageLoad, Version3EntryPointRoundTrip) {
+  const SmbiosImage original = Load("varnel-notebook.bin");
+  const std::vector<uint8_t> dump = MakeDumpImage(original);
+  SmbiosImage again;
+  std::string error;
+  ASSERT_TRUE(LoadSmbiosImage(dump.data(), dump.size(), again, error)) << error;
+  EXPECT_EQ(original.table, again.table);
+  EXPECT_EQ(0x20u, again.tableAddress);
+  uint8_t sum = 0;
+  for (size_t i = 0; i < 0x18; ++i) sum = static_cast<uint8_t>(sum + dump[i]);
+  EXPECT_EQ(0, sum);
+}
+
+TEST(SmbiosImageLoad, RejectsWhatIsNoImage) {
+  SmbiosImage image;
+  std::string error;
+  const uint8_t garbage[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+  EXPECT_FALSE(LoadSmbiosImage(garbage, sizeof(garbage), image, error));
+  std::vector<uint8_t> outside(0x20, 0);
+  memcpy(outside.data(), "_SM3_", 5);
+  outside[0x10] = 0x40; // table at 0x40 of a 0x20-byte file
+  EXPECT_FALSE(LoadSmbiosImage(outside.data(), outside.size(), image, error));
+  EXPECT_FALSE(LoadSmbiosImage(outside.data(), 3, image, error));
+}
+
+struct Expected {
+  const char* file;
+  const wchar_t* bios;
+  const wchar_t* manufacturer;
+  const wchar_t* product;
+  const wchar_t* version;
+  const wchar_t* serial;
+  const wchar_t* cpu;
+  uint16_t speed;
+  int32_t memory;
+  int32_t cache;
+  const wchar_t* memoryText;
+  const wchar_t* cacheText;
+  const wchar_t* speedText;
+  unsigned requests;
+};
+
+class SampleDump : public testing::TestWithParam<Expected> {};
+
+TEST_P(SampleDump, WalkFillsTheFields) {
+  const Expected& e = GetParam();
+  CMachineInfo info;
+  const Walked walked = WalkImage(Load(e.file), info);
+  EXPECT_EQ(31, walked.status);
+  EXPECT_EQ(e.requests, walked.requests);
+  EXPECT_EQ(e.bios, info.m_strBiosVersion);
+  EXPECT_EQ(e.manufacturer, info.m_strSysManufacturer);
+  EXPECT_EQ(e.product, info.m_strSysProductName);
+  EXPECT_EQ(e.version, info.m_strSysVersion);
+  EXPECT_EQ(e.serial, info.m_strSysSerialNumber);
+  EXPECT_EQ(e.cpu, info.m_strCpuVersion);
+  EXPECT_EQ(e.speed, info.m_wCpuSpeed);
+  EXPECT_EQ(e.memory, info.m_nMemoryMB);
+  EXPECT_EQ(e.cache, info.m_nCacheKB);
+  EXPECT_EQ(e.memoryText, info.m_strMemory);
+  EXPECT_EQ(e.cacheText, info.m_strCache);
+  EXPECT_EQ(e.speedText, info.m_strCpuSpeed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Samples, SampleDump,
+    testing::Values(
+        // Two central processors and a math processor: the last central one wins; 2660 is 20 x 133.
+        Expected{"generic-desktop.bin", L"1.07", L"Generic PC Co.", L"Tower 5000", L"Rev A", L"To be filled by O.E.M.",
+                 L"Intel(R) Core(TM)2 Duo CPU E8400 @ 3.00GHz", 2660, 2048 + 0 + 512 + 0, 6144, L"2560 MBytes",
+                 L"6144 KBytes", L"2.66 GHz", 14},
+        Expected{"varnel-notebook.bin", L"R0100J3", L"Varnel Corporation", L"VGN-X90", L"J001", L"28291234-5007123",
+                 L"Intel(R) Pentium(R) M processor 1.60GHz", 1600, 1536, 1024, L"1536 MBytes", L"1024 KBytes",
+                 L"1.60 GHz", 8},
+        // wine's table from a machine without /sys/class/dmi/id: no strings, no processor, no memory.
+        Expected{"wine-rsmb-blob.bin", L"", L"", L"", L"", L"", L"", 0, 0, 0, L"   0 MBytes", L"   0 KBytes", L"Unknown",
+                 6}),
+    [](const testing::TestParamInfo<Expected>& info) {
+      std::string name = info.param.file;
+      name = name.substr(0, name.find('.'));
+      for (char& c : name)
+        if (c == '-') c = '_';
+      return name;
+    });
+
+// dmidecode's reading of a dump: per structure its type and "Key: Value" lines.
+struct DecodedStructure {
+  int type = -1;
+  std::map<std::string, std::string> fields;
+};
+
+std::vector<DecodedStructure> Dmidecode(const std::string& dumpPath) {
+  std::vector<DecodedStructure> structures;
+  const std::string command = "dmidecode --from-dump '" + dumpPath + "' 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return structures;
+  char line[1024];
+  while (fgets(line, sizeof(line), pipe)) {
+    std::string text(line);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    int type = 0;
+    if (sscanf(text.c_str(), "Handle 0x%*x, DMI type %d,", &type) == 1) {
+      structures.emplace_back();
+      structures.back().type = type;
+    } else if (!structures.empty() && text.size() > 1 && text[0] == '\t' && text[1] != '\t') {
+      const size_t colon = text.find(": ");
+      if (colon != std::string::npos) structures.back().fields[text.substr(1, colon - 1)] = text.substr(colon + 2);
+    }
+  }
+  pclose(pipe);
+  return structures;
+}
+
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+std::wstring StringField(const DecodedStructure& s, const char* key) {
+  const auto it = s.fields.find(key);
+  return it == s.fields.end() || it->second == "Not Specified" ? std::wstring() : Wide(it->second);
+}
+// "512 MB (Single-bank Connection)", "6 MB", "32 kB", "Not Installed"
+long SizeIn(const std::string& text, long unitOfKilobytes) {
+  long number = 0;
+  char unit[8] = {};
+  if (sscanf(text.c_str(), "%ld %7s", &number, unit) != 2) return 0;
+  const std::string u(unit);
+  const long kilobytes = u == "kB" ? number : u == "MB" ? number * 1024 : u == "GB" ? number * 1048576 : 0;
+  return kilobytes / unitOfKilobytes;
+}
+
+bool HaveDmidecode() { return system("dmidecode --version >/dev/null 2>&1") == 0; }
+
+class AgainstDmidecode : public testing::TestWithParam<const char*> {};
+
+TEST_P(AgainstDmidecode, SameValuesAsDmidecodeReads) {
+  if (!HaveDmidecode()) GTEST_SKIP() << "dmidecode is not installed";
+  const SmbiosImage image = Load(GetParam());
+  // dmidecode reads dump images only: give it the table behind an entry point of our own.
+  char path[] = "/tmp/kcc-smbios-XXXXXX";
+  const int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  const std::vector<uint8_t> dump = MakeDumpImage(image);
+  ASSERT_EQ(static_cast<ssize_t>(dump.size()), write(fd, dump.data(), dump.size()));
+  close(fd);
+  const std::vector<DecodedStructure> decoded = Dmidecode(path);
+  unlink(path);
+  ASSERT_FALSE(decoded.empty());
+
+  std::wstring bios, manufacturer, product, version, serial, cpu;
+  long speed = 0, memory = 0, cache = 0;
+  for (const DecodedStructure& s : decoded) {
+    if (s.type == 0) bios = StringField(s, "Version");
+    if (s.type == 1) {
+      manufacturer = StringField(s, "Manufacturer");
+      product = StringField(s, "Product Name");
+      version = StringField(s, "Version");
+      serial = StringField(s, "Serial Number");
+    }
+    if (s.type == 4 && s.fields.at("Type") == "Central Processor") {
+      if (!StringField(s, "Version").empty()) cpu = StringField(s, "Version");
+      speed = atol(s.fields.at("Current Speed").c_str()); // "Unknown" reads as 0
+    }
+    if (s.type == 6) memory += SizeIn(s.fields.at("Installed Size"), 1024);
+    if (s.type == 7 && s.fields.at("Configuration").find("Level 2") != std::string::npos) {
+      if (const long size = SizeIn(s.fields.at("Installed Size"), 1)) cache = size;
+    }
+  }
+
+  CMachineInfo info;
+  EXPECT_EQ(31, WalkImage(image, info).status);
+  EXPECT_EQ(bios, info.m_strBiosVersion);
+  EXPECT_EQ(manufacturer, info.m_strSysManufacturer);
+  EXPECT_EQ(product, info.m_strSysProductName);
+  EXPECT_EQ(version, info.m_strSysVersion);
+  EXPECT_EQ(serial, info.m_strSysSerialNumber);
+  EXPECT_EQ(cpu, info.m_strCpuVersion);
+  EXPECT_EQ(speed, info.m_wCpuSpeed);
+  EXPECT_EQ(memory, info.m_nMemoryMB);
+  EXPECT_EQ(cache, info.m_nCacheKB);
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, AgainstDmidecode,
+                         testing::Values("generic-desktop.bin", "varnel-notebook.bin", "wine-rsmb-blob.bin"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                           std::string name = info.param;
+                           name = name.substr(0, name.find('.'));
+                           for (char& c : name)
+                             if (c == '-') c = '_';
+                           return name;
+                         });
+
+} // namespace

@@ -1,0 +1,276 @@
+// The table walk against scripted and table-backed devices: requests sent, status codes, malformed replies.
+#include "sources/machine_info.h"
+
+#include <gtest/gtest.h>
+
+#include "sources/smbios_image.h"
+#include "tests/native/smbios_bytes.h"
+
+namespace {
+
+using kcctest::Bytes;
+using kcctest::InfoReply;
+using kcctest::ScriptedDevice;
+using kcctest::Structure;
+using kcctest::StructureReply;
+
+const Bytes kBios = Structure(0, 0x18, 0x0000).Byte(0x05, 1).WithStrings({"R0100J3"});
+const Bytes kSystem = Structure(1, 0x1B, 0x0001).Byte(0x04, 1).Byte(0x05, 2).WithStrings({"Varnel Corporation", "VGN-X90"});
+const Bytes kModule = Structure(6, 0x0C, 0x0002).Byte(0x09, 0x0A).WithStrings({"DIMM0"});
+
+TEST(Walk, SendsTheInformationRequestThenStructureRequestsFromHandleZero) {
+  ScriptedDevice device;
+  device.Then(InfoReply(0, 3, 64, 0x000F1230))
+      .Then(StructureReply(0, 0x0001, kBios))
+      .Then(StructureReply(0, 0x0002, kSystem))
+      .Then(StructureReply(0, 0xFFFF, kModule));
+  CMachineInfo info;
+  EXPECT_EQ(31, info.WalkTable(device));
+
+  ASSERT_EQ(4u, device.requests.size());
+  EXPECT_EQ((Bytes{0x50, 0x00, 0x00, 0x00}), device.requests[0].input);
+  EXPECT_EQ(12u, device.requests[0].outputSize);
+  // Function 51h, handle, table segment (address >> 4, low word), reserved; output largest + 3.
+  EXPECT_EQ((Bytes{0x51, 0x00, 0x00, 0x00, 0x23, 0xF1, 0x00, 0x00}), device.requests[1].input);
+  EXPECT_EQ(67u, device.requests[1].outputSize);
+  EXPECT_EQ(0x0001, device.HandleOfStructureRequest(1));
+  EXPECT_EQ(0x0002, device.HandleOfStructureRequest(2));
+
+  EXPECT_EQ(L"R0100J3", info.m_strBiosVersion);
+  EXPECT_EQ(L"Varnel Corporation", info.m_strSysManufacturer);
+  EXPECT_EQ(L"VGN-X90", info.m_strSysProductName);
+  EXPECT_EQ(1024, info.m_nMemoryMB);
+}
+
+TEST(Walk, ZeroStructuresSendsNoStructureRequest) {
+  ScriptedDevice device;
+  device.Then(InfoReply(0, 0, 64));
+  CMachineInfo info;
+  EXPECT_EQ(31, info.WalkTable(device));
+  EXPECT_EQ(0u, device.StructureRequests());
+  info.FormatTexts();
+  EXPECT_EQ(L"Unknown", info.m_strCpuSpeed);
+  EXPECT_TRUE(info.m_strSysManufacturer.empty());
+}
+
+TEST(Walk, FailedInformationRequestIs26) {
+  ScriptedDevice device;
+  device.ThenFail();
+  CMachineInfo info;
+  EXPECT_EQ(26, info.WalkTable(device));
+  EXPECT_EQ(1u, device.requests.size());
+}
+
+TEST(Walk, InformationStatusOtherThanZeroIs27) {
+  for (uint8_t status : {0x01, 0x83, 0xFF}) {
+    ScriptedDevice device;
+    device.Then(InfoReply(status, 3, 64));
+    CMachineInfo info;
+    EXPECT_EQ(27, info.WalkTable(device)) << int(status);
+    EXPECT_EQ(0u, device.StructureRequests());
+  }
+}
+
+TEST(Walk, FailedStructureRequestIs29AndKeepsWhatWasParsed) {
+  ScriptedDevice device;
+  device.Then(InfoReply(0, 5, 64)).Then(StructureReply(0, 0x0001, kBios)).ThenFail();
+  CMachineInfo info;
+  EXPECT_EQ(29, info.WalkTable(device));
+  EXPECT_EQ(L"R0100J3", info.m_strBiosVersion);
+  EXPECT_EQ(2u, device.StructureRequests());
+}
+
+TEST(Walk, StructureStatusOtherThanZeroOr83Is30) {
+  for (uint8_t status : {0x01, 0x82, 0x84, 0x85, 0xFF}) {
+    ScriptedDevice device;
+    device.Then(InfoReply(0, 5, 64)).Then(StructureReply(0, 0x0001, kBios)).Then(StructureReply(status, 0x0002, kSystem));
+    CMachineInfo info;
+    EXPECT_EQ(30, info.WalkTable(device)) << int(status);
+    EXPECT_EQ(L"R0100J3", info.m_strBiosVersion);
+    EXPECT_TRUE(info.m_strSysManufacturer.empty()); // the structure of a failed reply is not parsed
+  }
+}
+
+TEST(Walk, Status83AsksForTheSameHandleAgain) {
+  ScriptedDevice device;
+  device.Then(InfoReply(0, 3, 64))
+      .Then(StructureReply(0, 0x0001, kBios))
+      .Then(StructureReply(0x83, 0x0009, kModule)) // nothing of an 83h reply is used
+      .Then(StructureReply(0, 0xFFFF, kSystem));
+  CMachineInfo info;
+  EXPECT_EQ(31, info.WalkTable(device));
+  ASSERT_EQ(3u, device.StructureRequests());
+  EXPECT_EQ(0x0000, device.HandleOfStructureRequest(0));
+  EXPECT_EQ(0x0001, device.HandleOfStructureRequest(1));
+  EXPECT_EQ(0x0001, device.HandleOfStructureRequest(2));
+  EXPECT_EQ(L"Varnel Corporation", info.m_strSysManufacturer);
+  EXPECT_EQ(0, info.m_nMemoryMB);
+}
+
+TEST(Walk, Status83ForeverEndsWhenTheCountRunsOut) {
+  ScriptedDevice device;
+  device.Then(InfoReply(0, 4, 64));
+  for (int i = 0; i < 10; ++i) device.Then(StructureReply(0x83, 0x0005));
+  CMachineInfo info;
+  EXPECT_EQ(31, info.WalkTable(device));
+  ASSERT_EQ(4u, device.StructureRequests());
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(0x0000, device.HandleOfStructureRequest(i));
+}
+
+TEST(Walk, AtMostAsManyRequestsAsStructures) {
+  ScriptedDevice device;
+  device.Then(InfoReply(0, 2, 64));
+  for (int i = 0; i < 5; ++i) device.Then(StructureReply(0, static_cast<uint16_t>(i + 1), kModule));
+  CMachineInfo info;
+  EXPECT_EQ(31, info.WalkTable(device));
+  EXPECT_EQ(2u, device.StructureRequests());
+  EXPECT_EQ(2048, info.m_nMemoryMB);
+}
+
+TEST(Walk, Handle0xFFFFEndsEarly) {
+  ScriptedDevice device;
+  device.Then(InfoReply(0, 10, 64)).Then(StructureReply(0, 0x0001, kBios)).Then(StructureReply(0, 0xFFFF, kSystem));
+  CMachineInfo info;
+  EXPECT_EQ(31, info.WalkTable(device));
+  EXPECT_EQ(2u, device.StructureRequests());
+  EXPECT_EQ(L"Varnel Corporation", info.m_strSysManufacturer); // the last structure is parsed too
+}
+
+TEST(Walk, FieldsOfEarlierStructuresAreOverwrittenByLaterOnes) {
+  ScriptedDevice device;
+  const Bytes second = Structure(0, 0x18, 0x0003).Byte(0x05, 1).WithStrings({"R0200"});
+  device.Then(InfoReply(0, 2, 64)).Then(StructureReply(0, 0x0003, kBios)).Then(StructureReply(0, 0xFFFF, second));
+  CMachineInfo info;
+  EXPECT_EQ(31, info.WalkTable(device));
+  EXPECT_EQ(L"R0200", info.m_strBiosVersion);
+}
+
+TEST(Walk, MemoryOfManyModulesAddsUpBeyond16Bits) {
+  ScriptedDevice device;
+  device.Then(InfoReply(0, 3, 64));
+  const Bytes big = Structure(6, 0x0C, 0x0002).Byte(0x09, 0x0E).WithStrings({"DIMM"}); // 16 GB
+  for (int i = 0; i < 3; ++i) device.Then(StructureReply(0, static_cast<uint16_t>(i == 2 ? 0xFFFF : i + 1), big));
+  CMachineInfo info;
+  EXPECT_EQ(31, info.WalkTable(device));
+  EXPECT_EQ(3 * 16384, info.m_nMemoryMB);
+}
+
+// Replies that do not hold together: each is skipped and the walk goes on with the next handle.
+TEST(WalkHardening, AStructureLargerThanTheBufferIsSkipped) {
+  const Bytes large = Structure(1, 0x40, 0x0001).Byte(0x04, 1).WithStrings({"too large"});
+  ScriptedDevice device;
+  device.Then(InfoReply(0, 3, 32)) // the driver's largest is smaller than what it sends
+      .Then(StructureReply(0, 0x0001, large))
+      .Then(StructureReply(0, 0xFFFF, kBios));
+  CMachineInfo info;
+  EXPECT_EQ(31, info.WalkTable(device));
+  EXPECT_EQ(2u, device.StructureRequests());
+  EXPECT_EQ(0x0001, device.HandleOfStructureRequest(1));
+  EXPECT_TRUE(info.m_strSysManufacturer.empty());
+  EXPECT_EQ(L"R0100J3", info.m_strBiosVersion);
+}
+
+TEST(WalkHardening, LengthBelowFourIsSkipped) {
+  ScriptedDevice device;
+  device.Then(InfoReply(0, 3, 64))
+      .Then(StructureReply(0, 0x0001, Bytes{0x01, 0x02, 0x00, 0x00, 0x01, 'x', 0, 0}))
+      .Then(StructureReply(0, 0xFFFF, kBios));
+  CMachineInfo info;
+  EXPECT_EQ(31, info.WalkTable(device));
+  EXPECT_TRUE(info.m_strSysManufacturer.empty());
+  EXPECT_EQ(L"R0100J3", info.m_strBiosVersion);
+}
+
+TEST(WalkHardening, LargestZeroLeavesNoRoomForAnyStructure) {
+  ScriptedDevice device;
+  device.Then(InfoReply(0, 2, 0)).Then(StructureReply(0, 0x0001, kBios)).Then(StructureReply(0, 0xFFFF, kBios));
+  CMachineInfo info;
+  EXPECT_EQ(31, info.WalkTable(device));
+  EXPECT_EQ(3u, device.requests[1].outputSize);
+  EXPECT_TRUE(info.m_strBiosVersion.empty());
+}
+
+TEST(WalkHardening, StringsRunningToTheEndOfTheBuffer) {
+  // largest covers the formatted area and "Varnel" without its NUL: no string ends inside.
+  const Bytes system = Structure(1, 0x1B, 0x0001).Byte(0x04, 1).Byte(0x05, 2).WithStrings({"Varnel", "VGN"});
+  ScriptedDevice device;
+  device.Then(InfoReply(0, 1, 0x1B + 6)).Then(StructureReply(0, 0xFFFF, system));
+  CMachineInfo info;
+  EXPECT_EQ(31, info.WalkTable(device));
+  EXPECT_TRUE(info.m_strSysManufacturer.empty());
+
+  ScriptedDevice device2;
+  device2.Then(InfoReply(0, 1, 0x1B + 7 + 2)).Then(StructureReply(0, 0xFFFF, system)); // "Varnel\0VG"
+  CMachineInfo info2;
+  EXPECT_EQ(31, info2.WalkTable(device2));
+  EXPECT_EQ(L"Varnel", info2.m_strSysManufacturer);
+  EXPECT_TRUE(info2.m_strSysProductName.empty());
+}
+
+TEST(WalkHardening, AShortReplyIsReadInsideTheBuffer) {
+  // The second reply is shorter than the first: behind it the buffer still holds the first's
+  // strings, which the set lookup then reads as part of the set (as the driver left them).
+  ScriptedDevice device;
+  const Bytes first = Structure(2, 0x08, 0x0001).WithStrings({"AAAA", "BBBB"});
+  const Bytes second = Structure(1, 0x08, 0x0002).Byte(0x04, 1).WithRaw(std::string("M\0", 2));
+  device.Then(InfoReply(0, 2, 32)).Then(StructureReply(0, 0x0002, first)).Then(StructureReply(0, 0xFFFF, second));
+  CMachineInfo info;
+  EXPECT_EQ(31, info.WalkTable(device));
+  EXPECT_EQ(L"M", info.m_strSysManufacturer);
+}
+
+// Forwards to a table device but claims more structures than its table holds.
+class InflatedCount : public IDmiDevice {
+public:
+  InflatedCount(IDmiDevice& inner, uint16_t count) : m_inner(inner), m_count(count) {}
+  bool Call(const void* input, uint32_t inputSize, void* output, uint32_t outputSize) override {
+    const bool ok = m_inner.Call(input, inputSize, output, outputSize);
+    if (ok && static_cast<const uint8_t*>(input)[0] == 0x50) {
+      static_cast<uint8_t*>(output)[2] = static_cast<uint8_t>(m_count);
+      static_cast<uint8_t*>(output)[3] = static_cast<uint8_t>(m_count >> 8);
+    }
+    return ok;
+  }
+
+private:
+  IDmiDevice& m_inner;
+  uint16_t m_count;
+};
+
+SmbiosImage ImageOf(std::initializer_list<Bytes> structures) {
+  SmbiosImage image;
+  image.majorVersion = 2;
+  image.minorVersion = 4;
+  image.tableAddress = 0x000F0000;
+  for (const Bytes& s : structures) image.table.insert(image.table.end(), s.begin(), s.end());
+  return image;
+}
+
+TEST(WalkHardening, AStructureCountLargerThanTheTable) {
+  SmbiosTableDevice table(ImageOf({kBios, kSystem, kModule}));
+  InflatedCount device(table, 0xFFFF);
+  CMachineInfo info;
+  EXPECT_EQ(31, info.WalkTable(device));
+  EXPECT_EQ(3u, table.StructureRequests()); // ended by 0xFFFF after the last structure
+  EXPECT_EQ(1024, info.m_nMemoryMB);
+}
+
+TEST(WalkHardening, ABrokenHandleChainEndsWithTheCount) {
+  // Two structures claiming the same handle: the walk follows the chain into a loop until the count ends it.
+  const Bytes again = Structure(6, 0x0C, 0x0000).Byte(0x09, 0x09).WithStrings({"DIMM"});
+  SmbiosTableDevice table(ImageOf({kBios, again, kModule}));
+  InflatedCount device(table, 7);
+  CMachineInfo info;
+  EXPECT_EQ(31, info.WalkTable(device));
+  EXPECT_EQ(7u, table.StructureRequests());
+}
+
+TEST(TableDevice, AnswersUnknownHandlesWith83) {
+  SmbiosTableDevice device(ImageOf({kBios, kSystem}));
+  const uint8_t request[8] = {0x51, 0x00, 0x34, 0x12, 0, 0, 0, 0};
+  Bytes reply(80, 0xEE);
+  ASSERT_TRUE(device.Call(request, sizeof(request), reply.data(), static_cast<uint32_t>(reply.size())));
+  EXPECT_EQ(0x83, reply[0]);
+}
+
+} // namespace

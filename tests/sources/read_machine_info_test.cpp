@@ -1,0 +1,149 @@
+// ReadMachineInfo up to the device: the two registry locations, the driver's directory and the open.
+#include "sources/machine_info.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include "tests/sources/registry_guard.h"
+
+namespace {
+
+const char kServices[] = "SOFTWARE\\Varnel Corporation\\Shared Info\\Shared Services";
+const char kVxds[] = "SOFTWARE\\Varnel Corporation\\Shared Info\\Shared VxDs";
+const char kMissingDevice[] = "KccNoSuchDevice";
+
+// Both locations as a test wants them; whatever the prefix held (the driver's own setting) comes back.
+class DriverLocations : public testing::Test {
+protected:
+  DriverLocations() : m_services(HKEY_LOCAL_MACHINE, kServices), m_vxds(HKEY_LOCAL_MACHINE, kVxds) {}
+  void SetUp() override {
+    m_services.DeleteKey();
+    m_vxds.DeleteKey();
+    HKEY probe;
+    ASSERT_NE(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServices, 0, KEY_READ, &probe));
+    ASSERT_NE(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVxds, 0, KEY_READ, &probe));
+  }
+  int Read(CMachineInfo& info) {
+    const std::string before = kcctest::CurrentDirectory();
+    const int status = info.ReadMachineInfo();
+    EXPECT_EQ(before, kcctest::CurrentDirectory()) << "the current directory is restored";
+    return status;
+  }
+  kcctest::RegistryKeyGuard m_services;
+  kcctest::RegistryKeyGuard m_vxds;
+};
+
+TEST_F(DriverLocations, NeitherKeyIs21) {
+  CMachineInfo info;
+  EXPECT_EQ(21, Read(info));
+  // The version, product id and OEM texts are read before the driver is looked for.
+  EXPECT_EQ(L"6.01.7601Service Pack 1", info.m_strOsVersion);
+  EXPECT_FALSE(info.m_strProductId.empty());
+}
+
+TEST_F(DriverLocations, VxdsKeyWithoutItsValueIs22) {
+  ASSERT_TRUE(m_vxds.SetString("other", "x"));
+  CMachineInfo info;
+  EXPECT_EQ(22, Read(info));
+}
+
+TEST_F(DriverLocations, ServicesKeyWithoutValueFallsBackToVxds) {
+  ASSERT_TRUE(m_services.SetString("other", "x"));
+  CMachineInfo info;
+  EXPECT_EQ(21, Read(info)); // the result is the second location's
+  ASSERT_TRUE(m_vxds.SetString("other", "x"));
+  EXPECT_EQ(22, Read(info));
+}
+
+TEST_F(DriverLocations, SecondLocationIsUsedWhenTheFirstIsMissing) {
+  ASSERT_TRUE(m_vxds.SetString("boardinfo.vxd", kMissingDevice));
+  CMachineInfo info;
+  EXPECT_EQ(25, Read(info));
+}
+
+TEST_F(DriverLocations, NameWithoutBackslashOpensInTheCurrentDirectory) {
+  ASSERT_TRUE(m_services.SetString("boardinfo", kMissingDevice));
+  ASSERT_TRUE(m_vxds.SetString("boardinfo.vxd", "C:\\no\\such\\directory\\boardinfo.vxd"));
+  CMachineInfo info;
+  EXPECT_EQ(25, Read(info)); // the first location wins; the second would have given 24
+}
+
+TEST_F(DriverLocations, FullPathChangesAndRestoresTheDirectory) {
+  char system[MAX_PATH];
+  ASSERT_NE(0u, ::GetSystemDirectoryA(system, MAX_PATH));
+  ASSERT_TRUE(m_services.SetString("boardinfo", std::string(system) + "\\" + kMissingDevice + ".sys"));
+  char temp[MAX_PATH];
+  ASSERT_NE(0u, ::GetTempPathA(MAX_PATH, temp));
+  const std::string start = kcctest::CurrentDirectory();
+  ASSERT_TRUE(::SetCurrentDirectoryA(temp));
+  const std::string before = kcctest::CurrentDirectory();
+  CMachineInfo info;
+  EXPECT_EQ(25, Read(info));
+  EXPECT_EQ(before, kcctest::CurrentDirectory());
+  ::SetCurrentDirectoryA(start.c_str());
+}
+
+TEST_F(DriverLocations, DirectoryThatCannotBeMadeCurrentIs24) {
+  ASSERT_TRUE(m_services.SetString("boardinfo", "C:\\no\\such\\directory\\boardinfo.sys"));
+  CMachineInfo info;
+  EXPECT_EQ(24, Read(info));
+}
+
+TEST_F(DriverLocations, LeadingOnlyBackslashLeavesAnEmptyDirectoryAndIs24) {
+  ASSERT_TRUE(m_services.SetString("boardinfo", "\\boardinfo.sys"));
+  CMachineInfo info;
+  EXPECT_EQ(24, Read(info));
+}
+
+// Whether the guard or the open refused a name is not visible from here (the device path rule
+// itself is tested natively); both must end in 25 with nothing written past the path buffer.
+TEST_F(DriverLocations, NamesAtTheDevicePathLimitAre25) {
+  for (size_t length : {255u, 256u, 259u}) {
+    ASSERT_TRUE(m_services.SetString("boardinfo", std::string(length, 'n')));
+    CMachineInfo info;
+    EXPECT_EQ(25, Read(info)) << length;
+  }
+  ASSERT_TRUE(m_services.SetString("boardinfo", "C:\\windows\\" + std::string(248, 'n'))); // 259 bytes in all
+  CMachineInfo info;
+  EXPECT_EQ(25, Read(info));
+}
+
+TEST_F(DriverLocations, AnUnterminated260ByteValueIsUnreadable) {
+  char value[260];
+  memset(value, 'A', sizeof(value));
+  ASSERT_TRUE(m_services.SetBytes("boardinfo", REG_SZ, value, sizeof(value)));
+  CMachineInfo info;
+  EXPECT_EQ(21, Read(info)); // treated as code 2: the second location is tried, and it is missing
+  ASSERT_TRUE(m_vxds.SetString("boardinfo.vxd", kMissingDevice));
+  EXPECT_EQ(25, Read(info));
+}
+
+TEST_F(DriverLocations, RegistryStringCodes) {
+  char buffer[260];
+  EXPECT_EQ(1, CMachineInfo::ReadRegistryString(HKEY_LOCAL_MACHINE, kServices, "boardinfo", buffer));
+  ASSERT_TRUE(m_services.SetString("other", "x"));
+  EXPECT_EQ(2, CMachineInfo::ReadRegistryString(HKEY_LOCAL_MACHINE, kServices, "boardinfo", buffer));
+
+  ASSERT_TRUE(m_services.SetString("boardinfo", "C:\\Varnel\\boardinfo.sys"));
+  memset(buffer, 'x', sizeof(buffer));
+  EXPECT_EQ(0, CMachineInfo::ReadRegistryString(HKEY_LOCAL_MACHINE, kServices, "boardinfo", buffer));
+  EXPECT_STREQ("C:\\Varnel\\boardinfo.sys", buffer);
+
+  ASSERT_TRUE(m_services.SetString("boardinfo", std::string(259, 'a'))); // 260 bytes with its NUL
+  EXPECT_EQ(0, CMachineInfo::ReadRegistryString(HKEY_LOCAL_MACHINE, kServices, "boardinfo", buffer));
+  EXPECT_EQ(259u, strlen(buffer));
+
+  ASSERT_TRUE(m_services.SetString("boardinfo", std::string(260, 'a'))); // longer than the buffer
+  EXPECT_EQ(2, CMachineInfo::ReadRegistryString(HKEY_LOCAL_MACHINE, kServices, "boardinfo", buffer));
+
+  char unterminated[260];
+  memset(unterminated, 'b', sizeof(unterminated));
+  ASSERT_TRUE(m_services.SetBytes("boardinfo", REG_BINARY, unterminated, sizeof(unterminated)));
+  EXPECT_EQ(2, CMachineInfo::ReadRegistryString(HKEY_LOCAL_MACHINE, kServices, "boardinfo", buffer));
+  EXPECT_EQ('\0', buffer[0]) << "nothing of an unusable value is left behind";
+}
+
+} // namespace

@@ -1,0 +1,79 @@
+// Test helpers: registry keys and files changed by a test and put back as they were afterwards.
+#ifndef KCC_TESTS_SOURCES_REGISTRY_GUARD_H
+#define KCC_TESTS_SOURCES_REGISTRY_GUARD_H
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace kcctest {
+
+// Remembers a key's values (or that it, or some of its parents, did not exist) and restores that
+// state on destruction. Subkeys of the key are not remembered: tests only set values.
+class RegistryKeyGuard {
+public:
+  RegistryKeyGuard(HKEY root, const std::string& path);
+  ~RegistryKeyGuard();
+  RegistryKeyGuard(const RegistryKeyGuard&) = delete;
+  RegistryKeyGuard& operator=(const RegistryKeyGuard&) = delete;
+
+  // The key, created with its parents if need be.
+  bool SetString(const char* name, const std::string& value);
+  bool SetBytes(const char* name, DWORD type, const void* data, DWORD size);
+  bool DeleteValue(const char* name);
+  // Removes the key itself (it must have no subkeys of its own).
+  bool DeleteKey();
+
+private:
+  struct Value {
+    std::string name;
+    DWORD type;
+    std::vector<BYTE> data;
+  };
+  HKEY m_root;
+  std::string m_path;
+  std::string m_firstMissing; // the outermost key of the path that did not exist, or empty
+  bool m_existed = false;
+  std::vector<Value> m_values;
+};
+
+// Maps HKEY_LOCAL_MACHINE of this process onto a scratch key under HKEY_CURRENT_USER, for states
+// a live prefix cannot be put into (its Windows version keys missing). Undone on destruction.
+class ScratchMachineKey {
+public:
+  ScratchMachineKey();
+  ~ScratchMachineKey();
+  ScratchMachineKey(const ScratchMachineKey&) = delete;
+  ScratchMachineKey& operator=(const ScratchMachineKey&) = delete;
+  bool Active() const { return m_active; }
+  // Creates `path` under the scratch key and sets a string value (null name: the key only).
+  bool Set(const std::string& path, const char* name, const std::string& value);
+
+private:
+  HKEY m_key = nullptr;
+  bool m_active = false;
+};
+
+// Remembers a file's content (or its absence) and restores it on destruction.
+class FileGuard {
+public:
+  explicit FileGuard(const std::string& path);
+  ~FileGuard();
+  FileGuard(const FileGuard&) = delete;
+  FileGuard& operator=(const FileGuard&) = delete;
+  bool Write(const std::string& content);
+  bool Remove();
+
+private:
+  std::string m_path;
+  bool m_existed = false;
+  std::string m_content;
+};
+
+// The current directory, as the run-time library sees it.
+std::string CurrentDirectory();
+
+} // namespace kcctest
+
+#endif

@@ -1,0 +1,103 @@
+// In-process fakes of the four WMI interfaces, served to CoCreateInstance(CLSID_WbemLocator)
+// through a class object registered in this process: a script says what they answer, a record
+// keeps what they were asked and when each object went away.
+#ifndef KCC_TESTS_WMI_FAKE_WBEM_H
+#define KCC_TESTS_WMI_FAKE_WBEM_H
+
+#include <windows.h>
+#include <wbemidl.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace fakewmi {
+
+struct FakeValue {
+  VARTYPE vt = VT_EMPTY;
+  std::wstring text;          // VT_BSTR, may hold null characters
+  int64_t number = 0;         // VT_I2, VT_I4, VT_I8, VT_BOOL, VT_UI4, VT_R8
+  IUnknown* object = nullptr; // VT_UNKNOWN: one reference handed out per Get
+};
+
+FakeValue Bstr(std::wstring text);
+FakeValue I2(int16_t value);
+FakeValue I4(int32_t value);
+FakeValue I8(int64_t value);
+FakeValue Bool(bool value);
+FakeValue Null();
+FakeValue Empty();
+FakeValue UI4(uint32_t value);
+FakeValue R8(double value);
+FakeValue Unknown(IUnknown* object);
+
+using FakeInstance = std::vector<std::pair<std::wstring, FakeValue>>;
+
+struct Script {
+  HRESULT create = S_OK; // the class object's CreateInstance
+  HRESULT connect = S_OK;
+  bool connectGivesServices = true;
+  HRESULT blanket = S_OK; // IClientSecurity::SetBlanket
+  HRESULT exec = S_OK;
+  bool execGivesEnumerator = true;
+  std::vector<FakeInstance> instances;
+  HRESULT nextWithObject = S_OK; // what Next returns together with an object
+  size_t failNextAt = SIZE_MAX;  // Next for this instance index fails...
+  HRESULT nextFailure = WBEM_E_FAILED;
+};
+
+struct Record {
+  std::vector<std::wstring> log; // calls and object ends, in order: "ExecQuery", "Next", "~Object1", ...
+  int live = 0;                  // fake objects alive (locator, services, enumerators, instances)
+  std::wstring resource;
+  bool resourceIsBstr = false, connectRestNull = false;
+  LONG securityFlags = -1;
+  int blanketCalls = 0;
+  DWORD authn = 0, authz = 0, level = 0, impersonation = 0, capabilities = 0;
+  bool principalNull = false, identityNull = false;
+  std::wstring language, query;
+  bool languageIsBstr = false, queryIsBstr = false, execContextNull = false;
+  LONG execFlags = -1;
+  std::vector<LONG> nextTimeouts;
+  std::vector<ULONG> nextCounts;
+  std::vector<std::wstring> getNames;
+  bool getNamesAreBstrs = true, getAskedTypeOrFlavor = false;
+  LONG getFlags = 0;
+};
+
+extern Script g_script;
+extern Record g_record;
+
+// A BSTR knows its length; a plain wide string does not.
+bool IsBstr(const wchar_t* text);
+
+// Serves the fakes for CLSID_WbemLocator in this process while it lives.
+class Registration {
+public:
+  Registration();
+  ~Registration();
+  Registration(const Registration&) = delete;
+  Registration& operator=(const Registration&) = delete;
+  HRESULT Result() const { return m_hr; }
+
+private:
+  DWORD m_cookie = 0;
+  HRESULT m_hr;
+};
+
+// A plain IUnknown that counts its references, for watching VARIANTs and COM pointers let go.
+class CountingUnknown : public IUnknown {
+public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++m_refs); }
+  ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--m_refs); }
+  LONG Refs() const { return m_refs; }
+
+private:
+  LONG m_refs = 1; // the test's own
+};
+
+} // namespace fakewmi
+
+#endif

@@ -1,0 +1,600 @@
+// CWmiData against in-process fakes of the WMI interfaces, reached through CoCreateInstance as in
+// the program: the arguments of every call, each result path, the message boxes and the release order.
+#include "wmi/wmi_data.h"
+
+#include "tests/wmi/fake_wbem.h"
+#include "tests/wmi/message_box_watcher.h"
+#include "tests/wmi/satellite_guard.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <memory>
+#include <type_traits>
+
+namespace {
+
+using fakewmi::g_record;
+using fakewmi::g_script;
+using kcctest::MessageBoxWatcher;
+using kcctest::SatelliteGuard;
+using kcctest::SeenBox;
+using Log = std::vector<std::wstring>;
+
+const wchar_t kNextError[] = L"WMI Open Error(IEnumWbemClassObject.Next)\n";
+const wchar_t kExecError[] = L"WMI Open Error(IWbemServices.ExecQuery)\n";
+
+class CWmiDataFake : public ::testing::Test {
+protected:
+  void SetUp() override {
+    g_script = fakewmi::Script();
+    g_record = fakewmi::Record();
+    m_registration = std::make_unique<fakewmi::Registration>();
+    ASSERT_EQ(S_OK, m_registration->Result());
+  }
+  void TearDown() override {
+    m_registration.reset();
+    EXPECT_EQ(0, g_record.live) << "a fake WMI object was not released";
+  }
+  // The log from here on.
+  void MarkLog() { m_mark = g_record.log.size(); }
+  Log LogSinceMark() const { return Log(g_record.log.begin() + static_cast<std::ptrdiff_t>(m_mark), g_record.log.end()); }
+
+  static void OneInstance(fakewmi::FakeInstance instance) { g_script.instances = {std::move(instance)}; }
+
+private:
+  std::unique_ptr<fakewmi::Registration> m_registration;
+  size_t m_mark = 0;
+};
+
+// --- the class
+
+TEST(CWmiDataShape, IsACObjectDestroyedThroughItsBase) {
+  static_assert(std::is_base_of<CObject, CWmiData>::value, "CWmiData derives from CObject");
+  static_assert(std::has_virtual_destructor<CWmiData>::value, "virtual destructor");
+  std::unique_ptr<CObject> object(new CWmiData());
+  EXPECT_STREQ("CObject", object->GetRuntimeClass()->m_lpszClassName) << "GetRuntimeClass is inherited";
+}
+
+TEST_F(CWmiDataFake, ConstructionMakesNoComCall) {
+  { CWmiData wmi; }
+  EXPECT_TRUE(g_record.log.empty());
+  EXPECT_EQ(0, g_record.live);
+}
+
+// --- Connect
+
+TEST_F(CWmiDataFake, ConnectAsksForCimv2AndSetsTheBlanket) {
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  EXPECT_EQ(L"\\\\.\\root\\cimv2", g_record.resource);
+  EXPECT_TRUE(g_record.resourceIsBstr);
+  EXPECT_TRUE(g_record.connectRestNull) << "user, password, locale, authority and context are null";
+  EXPECT_EQ(0, g_record.securityFlags);
+  ASSERT_EQ(1, g_record.blanketCalls);
+  EXPECT_EQ(static_cast<DWORD>(RPC_C_AUTHN_WINNT), g_record.authn);
+  EXPECT_EQ(static_cast<DWORD>(RPC_C_AUTHZ_NONE), g_record.authz);
+  EXPECT_TRUE(g_record.principalNull);
+  EXPECT_EQ(static_cast<DWORD>(RPC_C_AUTHN_LEVEL_CALL), g_record.level);
+  EXPECT_EQ(static_cast<DWORD>(RPC_C_IMP_LEVEL_IMPERSONATE), g_record.impersonation);
+  EXPECT_TRUE(g_record.identityNull);
+  EXPECT_EQ(static_cast<DWORD>(EOAC_NONE), g_record.capabilities);
+  EXPECT_EQ(2, g_record.live) << "locator and services, one reference each";
+}
+
+TEST_F(CWmiDataFake, LocatorThatCannotBeCreatedFailsAndHoldsNothing) {
+  g_script.create = E_OUTOFMEMORY;
+  MessageBoxWatcher boxes;
+  CWmiData wmi;
+  EXPECT_EQ(0, wmi.Connect());
+  EXPECT_EQ(0, g_record.live);
+  wmi.Disconnect();
+  wmi.Disconnect();
+  EXPECT_TRUE(g_record.log.empty()) << "nothing to release";
+  EXPECT_TRUE(boxes.Boxes().empty()) << "Connect is silent";
+}
+
+TEST_F(CWmiDataFake, FailedConnectServerKeepsTheLocatorUntilDisconnect) {
+  g_script.connect = WBEM_E_ACCESS_DENIED;
+  g_script.connectGivesServices = false;
+  MessageBoxWatcher boxes;
+  CWmiData wmi;
+  EXPECT_EQ(0, wmi.Connect());
+  EXPECT_EQ(0, g_record.blanketCalls);
+  EXPECT_EQ(1, g_record.live) << "the locator stays held";
+  wmi.Disconnect();
+  EXPECT_EQ((Log{L"~Locator"}), g_record.log);
+  wmi.Disconnect();
+  EXPECT_EQ((Log{L"~Locator"}), g_record.log) << "a second Disconnect does nothing more";
+  EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(CWmiDataFake, FailedConnectServerThatStillGaveServicesLeaksNothing) {
+  g_script.connect = WBEM_E_FAILED;
+  CWmiData wmi;
+  EXPECT_EQ(0, wmi.Connect());
+  EXPECT_EQ(0, g_record.blanketCalls);
+}
+
+TEST_F(CWmiDataFake, FailedBlanketFailsConnectButKeepsTheConnection) {
+  g_script.blanket = E_ACCESSDENIED;
+  OneInstance({{L"SMBIOSBIOSVersion", fakewmi::Bstr(L"R1.10")}});
+  MessageBoxWatcher boxes;
+  CWmiData wmi;
+  EXPECT_EQ(0, wmi.Connect());
+  EXPECT_EQ(2, g_record.live) << "locator and services stay held";
+  // Still connected, so a query works.
+  ASSERT_EQ(1, wmi.Query(L"Win32_BIOS"));
+  std::wstring version;
+  EXPECT_EQ(1, wmi.GetString(L"SMBIOSBIOSVersion", version));
+  EXPECT_EQ(L"R1.10", version);
+  EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+// --- Query
+
+struct QueryText {
+  const wchar_t* argument;
+  const wchar_t* query;
+};
+
+class CWmiDataQueryText : public CWmiDataFake, public ::testing::WithParamInterface<QueryText> {};
+
+TEST_P(CWmiDataQueryText, IsSelectStarFromAndTheArgumentUnchanged) {
+  OneInstance({});
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  ASSERT_EQ(1, wmi.Query(GetParam().argument));
+  EXPECT_EQ(GetParam().query, g_record.query);
+  EXPECT_TRUE(g_record.queryIsBstr);
+  EXPECT_EQ(L"WQL", g_record.language);
+  EXPECT_TRUE(g_record.languageIsBstr);
+  EXPECT_EQ(WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY, g_record.execFlags);
+  EXPECT_EQ(0x30, g_record.execFlags);
+  EXPECT_TRUE(g_record.execContextNull);
+  ASSERT_EQ(1u, g_record.nextCounts.size());
+  EXPECT_EQ(1u, g_record.nextCounts[0]);
+  EXPECT_EQ(static_cast<LONG>(WBEM_INFINITE), g_record.nextTimeouts[0]);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, CWmiDataQueryText,
+    ::testing::Values(QueryText{L"Win32_BIOS", L"Select * From Win32_BIOS"},
+                      QueryText{L" Win32_BIOS", L"Select * From  Win32_BIOS"},
+                      QueryText{L"Win32_CacheMemory Where level = 4", L"Select * From Win32_CacheMemory Where level = 4"},
+                      QueryText{L"win32_bios  ", L"Select * From win32_bios  "},
+                      QueryText{L"", L"Select * From "},
+                      QueryText{L"\u65E5\u672C", L"Select * From \u65E5\u672C"}));
+
+TEST_F(CWmiDataFake, NoEnumeratorShowsTheExecQueryBoxWithoutCaptionOrIcon) {
+  g_script.exec = WBEM_E_INVALID_QUERY;
+  g_script.execGivesEnumerator = false;
+  SatelliteGuard satellite; // string 500 exists, and still the caption is empty
+  ASSERT_TRUE(satellite.Loaded());
+  MessageBoxWatcher watcher;
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  EXPECT_EQ(0, wmi.Query(L"Win32_BIOS"));
+  const std::vector<SeenBox> boxes = watcher.Boxes();
+  ASSERT_EQ(1u, boxes.size());
+  EXPECT_EQ(std::wstring(kExecError) + L"Select * From Win32_BIOS", boxes[0].text);
+  EXPECT_EQ(L"", boxes[0].caption);
+  EXPECT_EQ(nullptr, boxes[0].icon) << "MB_OK carries no icon";
+  EXPECT_EQ(nullptr, boxes[0].owner);
+  EXPECT_EQ(std::vector<int>{IDOK}, boxes[0].buttons);
+  EXPECT_TRUE(g_record.nextCounts.empty()) << "no Next without an enumerator";
+  EXPECT_EQ(2, g_record.live) << "still connected";
+}
+
+TEST_F(CWmiDataFake, SuccessCodeWithoutEnumeratorIsStillAFailure) {
+  g_script.exec = S_OK;
+  g_script.execGivesEnumerator = false;
+  MessageBoxWatcher watcher;
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  EXPECT_EQ(0, wmi.Query(L"Win32_BIOS"));
+  ASSERT_EQ(1u, watcher.Boxes().size());
+  EXPECT_EQ(std::wstring(kExecError) + L"Select * From Win32_BIOS", watcher.Boxes()[0].text);
+}
+
+TEST_F(CWmiDataFake, FailureCodeWithEnumeratorIsJudgedByTheEnumerator) {
+  g_script.exec = WBEM_E_FAILED;
+  OneInstance({{L"Model", fakewmi::Bstr(L"KV-1")}});
+  MessageBoxWatcher watcher;
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  EXPECT_EQ(1, wmi.Query(L"Win32_ComputerSystem"));
+  EXPECT_TRUE(watcher.Boxes().empty());
+}
+
+TEST_F(CWmiDataFake, NoFirstInstanceShowsTheNextBoxWithString500AndErrorIcon) {
+  SatelliteGuard satellite;
+  ASSERT_TRUE(satellite.Loaded()) << "KCCSystemInfoENU.dll in " << ::testing::PrintToString(kcctest::BinDir());
+  const std::wstring caption = SatelliteGuard::Caption();
+  ASSERT_FALSE(caption.empty());
+  MessageBoxWatcher watcher;
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  EXPECT_EQ(0, wmi.Query(L"Win32_CacheMemory Where level = 4"));
+  const std::vector<SeenBox> boxes = watcher.Boxes();
+  ASSERT_EQ(1u, boxes.size());
+  EXPECT_EQ(std::wstring(kNextError) + L"Select * From Win32_CacheMemory Where level = 4", boxes[0].text);
+  EXPECT_EQ(caption, boxes[0].caption);
+  EXPECT_EQ(::LoadIconW(nullptr, IDI_ERROR), boxes[0].icon);
+  EXPECT_NE(nullptr, boxes[0].icon);
+  EXPECT_EQ(nullptr, boxes[0].owner);
+  EXPECT_EQ(std::vector<int>{IDOK}, boxes[0].buttons);
+  EXPECT_EQ(3, g_record.live) << "the enumerator stays held";
+}
+
+TEST_F(CWmiDataFake, NextBoxCaptionIsEmptyWithoutSatellite) {
+  SatelliteGuard none(false);
+  MessageBoxWatcher watcher;
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  EXPECT_EQ(0, wmi.Query(L"Win32_CacheMemory"));
+  ASSERT_EQ(1u, watcher.Boxes().size());
+  EXPECT_EQ(L"", watcher.Boxes()[0].caption);
+  EXPECT_EQ(::LoadIconW(nullptr, IDI_ERROR), watcher.Boxes()[0].icon);
+}
+
+TEST_F(CWmiDataFake, LeadingSpaceGivesTwoSpacesAfterFromInTheBox) {
+  MessageBoxWatcher watcher;
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  EXPECT_EQ(0, wmi.Query(L" Win32_CacheMemory Where level = 4"));
+  ASSERT_EQ(1u, watcher.Boxes().size());
+  EXPECT_EQ(std::wstring(kNextError) + L"Select * From  Win32_CacheMemory Where level = 4", watcher.Boxes()[0].text);
+}
+
+TEST_F(CWmiDataFake, FailedNextThatStillGaveAnObjectSucceeds) {
+  g_script.nextWithObject = WBEM_E_FAILED; // neither count nor HRESULT is looked at
+  OneInstance({{L"Model", fakewmi::Bstr(L"KV-1")}});
+  MessageBoxWatcher watcher;
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  EXPECT_EQ(1, wmi.Query(L"Win32_ComputerSystem"));
+  EXPECT_TRUE(watcher.Boxes().empty());
+}
+
+TEST_F(CWmiDataFake, QueryAfterAFailedQueryLetsTheOldEnumeratorGoFirst) {
+  MessageBoxWatcher watcher;
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  ASSERT_EQ(0, wmi.Query(L"Win32_CacheMemory Where level = 4"));
+  OneInstance({{L"Manufacturer", fakewmi::Bstr(L"Varnel Corporation")}});
+  MarkLog();
+  ASSERT_EQ(1, wmi.Query(L"Win32_ComputerSystem"));
+  EXPECT_EQ((Log{L"~Enum0", L"ExecQuery", L"Next"}), LogSinceMark());
+  std::wstring manufacturer;
+  EXPECT_EQ(1, wmi.GetString(L"Manufacturer", manufacturer));
+  EXPECT_EQ(L"Varnel Corporation", manufacturer);
+  EXPECT_EQ(1u, watcher.Boxes().size());
+  EXPECT_EQ(4, g_record.live) << "locator, services, the new enumerator and its instance";
+}
+
+TEST_F(CWmiDataFake, QueryWithoutConnectionShowsTheExecQueryBox) {
+  MessageBoxWatcher watcher;
+  CWmiData wmi;
+  EXPECT_EQ(0, wmi.Query(L"Win32_BIOS"));
+  ASSERT_EQ(1u, watcher.Boxes().size());
+  EXPECT_EQ(std::wstring(kExecError) + L"Select * From Win32_BIOS", watcher.Boxes()[0].text);
+}
+
+// --- GetString
+
+struct StringCase {
+  const char* name;
+  fakewmi::FakeValue value;
+  int result;
+  std::wstring text; // the output, which starts as "untouched"
+};
+
+class CWmiDataGetString : public CWmiDataFake, public ::testing::WithParamInterface<StringCase> {};
+
+TEST_P(CWmiDataGetString, ReadsTextAndSignedIntegersOnly) {
+  OneInstance({{L"Value", GetParam().value}});
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  ASSERT_EQ(1, wmi.Query(L"Win32_Test"));
+  std::wstring out = L"untouched";
+  EXPECT_EQ(GetParam().result, wmi.GetString(L"Value", out));
+  EXPECT_EQ(GetParam().text, out);
+  ASSERT_EQ(1u, g_record.getNames.size());
+  EXPECT_EQ(L"Value", g_record.getNames[0]);
+  EXPECT_TRUE(g_record.getNamesAreBstrs) << "the name goes as a BSTR";
+  EXPECT_EQ(0, g_record.getFlags);
+  EXPECT_FALSE(g_record.getAskedTypeOrFlavor);
+}
+
+std::string StringCaseName(const ::testing::TestParamInfo<StringCase>& info) { return info.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, CWmiDataGetString,
+    ::testing::Values(StringCase{"Bstr", fakewmi::Bstr(L"The Wine Project"), 1, L"The Wine Project"},
+                      StringCase{"EmptyBstr", fakewmi::Bstr(L""), 1, L""},
+                      StringCase{"BstrEndsAtNull", fakewmi::Bstr(std::wstring(L"ab\0cd", 5)), 1, L"ab"},
+                      StringCase{"BstrJapanese", fakewmi::Bstr(L"\u65E5\u672C"), 1, L"\u65E5\u672C"},
+                      StringCase{"I2Negative", fakewmi::I2(-5), 1, L"-5"},
+                      StringCase{"I2Min", fakewmi::I2(-32768), 1, L"-32768"},
+                      StringCase{"I4", fakewmi::I4(42), 1, L"42"},
+                      StringCase{"I4Min", fakewmi::I4(std::numeric_limits<int32_t>::min()), 1, L"-2147483648"},
+                      StringCase{"I8Large", fakewmi::I8(26843545600), 1, L"26843545600"},
+                      StringCase{"I8Min", fakewmi::I8(std::numeric_limits<int64_t>::min()), 1, L"-9223372036854775808"},
+                      StringCase{"Bool", fakewmi::Bool(true), 0, L"untouched"},
+                      StringCase{"Null", fakewmi::Null(), 0, L"untouched"},
+                      StringCase{"Empty", fakewmi::Empty(), 0, L"untouched"},
+                      StringCase{"UI4", fakewmi::UI4(7), 0, L"untouched"},
+                      StringCase{"R8", fakewmi::R8(1.5), 0, L"untouched"}),
+    StringCaseName);
+
+TEST_F(CWmiDataFake, GetStringOfAMissingPropertyLeavesTheOutput) {
+  OneInstance({{L"Model", fakewmi::Bstr(L"KV-1")}});
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  ASSERT_EQ(1, wmi.Query(L"Win32_ComputerSystem"));
+  std::wstring out = L"kept";
+  EXPECT_EQ(0, wmi.GetString(L"SerialNumber", out));
+  EXPECT_EQ(L"kept", out);
+}
+
+TEST_F(CWmiDataFake, GetStringClearsAValueOfUnsupportedType) {
+  fakewmi::CountingUnknown object;
+  OneInstance({{L"Value", fakewmi::Unknown(&object)}});
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  ASSERT_EQ(1, wmi.Query(L"Win32_Test"));
+  std::wstring out = L"kept";
+  EXPECT_EQ(0, wmi.GetString(L"Value", out));
+  EXPECT_EQ(L"kept", out);
+  EXPECT_EQ(1, object.Refs()) << "the VARIANT was not cleared";
+}
+
+// --- GetNumber
+
+struct NumberCase {
+  const char* name;
+  fakewmi::FakeValue value;
+  int result;
+  uint64_t out; // starts as kUntouched
+};
+
+constexpr uint64_t kUntouched = 0xA5A5A5A5A5A5A5A5u;
+
+class CWmiDataGetNumber : public CWmiDataFake, public ::testing::WithParamInterface<NumberCase> {};
+
+TEST_P(CWmiDataGetNumber, ParsesTheValueAsTextIntoSixtyFourBits) {
+  OneInstance({{L"Capacity", GetParam().value}});
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  ASSERT_EQ(1, wmi.Query(L"Win32_PhysicalMemory"));
+  uint64_t out = kUntouched;
+  EXPECT_EQ(GetParam().result, wmi.GetNumber(L"Capacity", out));
+  EXPECT_EQ(GetParam().out, out);
+  EXPECT_TRUE(g_record.getNamesAreBstrs);
+}
+
+std::string NumberCaseName(const ::testing::TestParamInfo<NumberCase>& info) { return info.param.name; }
+
+constexpr uint64_t kMinus(uint64_t n) { return uint64_t{0} - n; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, CWmiDataGetNumber,
+    ::testing::Values(NumberCase{"OneGiB", fakewmi::Bstr(L"1073741824"), 1, 1073741824u},
+                      NumberCase{"TwoGiBUnsigned", fakewmi::Bstr(L"2147483648"), 1, 2147483648u},
+                      NumberCase{"FourGiBExact", fakewmi::Bstr(L"4294967296"), 1, 4294967296u},
+                      NumberCase{"TwentyFiveGB", fakewmi::Bstr(L"25276178432"), 1, 25276178432u},
+                      NumberCase{"DigitsThenLetters", fakewmi::Bstr(L"12abc"), 1, 12},
+                      NumberCase{"LeadingSpace", fakewmi::Bstr(L"  64"), 1, 64},
+                      NumberCase{"Letters", fakewmi::Bstr(L"abc"), 0, 0},
+                      NumberCase{"EmptyText", fakewmi::Bstr(L""), 0, 0},
+                      NumberCase{"MinusWrapsAround", fakewmi::Bstr(L"-5"), 1, kMinus(5)},
+                      NumberCase{"I4", fakewmi::I4(1536), 1, 1536},
+                      NumberCase{"I2Negative", fakewmi::I2(-5), 1, kMinus(5)},
+                      NumberCase{"I8", fakewmi::I8(8589934592), 1, 8589934592u},
+                      NumberCase{"UI4", fakewmi::UI4(4294967295u), 1, 4294967295u},
+                      // VariantChangeType gives "-1" and "0" for booleans.
+                      NumberCase{"BoolTrue", fakewmi::Bool(true), 1, kMinus(1)},
+                      NumberCase{"BoolFalse", fakewmi::Bool(false), 1, 0},
+                      // VT_EMPTY turns into an empty text: no digit.
+                      NumberCase{"Empty", fakewmi::Empty(), 0, 0},
+                      // No text form at all: a failed read.
+                      NumberCase{"Null", fakewmi::Null(), 0, kUntouched}),
+    NumberCaseName);
+
+TEST_F(CWmiDataFake, GetNumberOfAMissingPropertyLeavesTheOutput) {
+  OneInstance({});
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  ASSERT_EQ(1, wmi.Query(L"Win32_PhysicalMemory"));
+  uint64_t out = kUntouched;
+  EXPECT_EQ(0, wmi.GetNumber(L"Capacity", out));
+  EXPECT_EQ(kUntouched, out);
+}
+
+TEST_F(CWmiDataFake, GetNumberClearsAValueWithoutTextForm) {
+  fakewmi::CountingUnknown object;
+  OneInstance({{L"Capacity", fakewmi::Unknown(&object)}});
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  ASSERT_EQ(1, wmi.Query(L"Win32_PhysicalMemory"));
+  uint64_t out = kUntouched;
+  EXPECT_EQ(0, wmi.GetNumber(L"Capacity", out));
+  EXPECT_EQ(kUntouched, out);
+  EXPECT_EQ(1, object.Refs()) << "the VARIANT was not cleared";
+}
+
+// --- GetNextNumber and sums
+
+// The caller's summing loop, as the dialog runs it.
+uint64_t Sum(CWmiData& wmi, const wchar_t* property) {
+  uint64_t total = 0, value = 0;
+  if (wmi.GetNumber(property, value) == 1) total += value;
+  while (wmi.GetNextNumber(property, value) == 1) total += value;
+  return total;
+}
+
+TEST_F(CWmiDataFake, ThreeInstancesSumBeyondSigned32Bits) {
+  g_script.instances = {{{L"Capacity", fakewmi::Bstr(L"1073741824")}},
+                        {{L"Capacity", fakewmi::Bstr(L"1073741824")}},
+                        {{L"Capacity", fakewmi::Bstr(L"536870912")}}};
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  ASSERT_EQ(1, wmi.Query(L"Win32_PhysicalMemory"));
+  EXPECT_EQ(2684354560u, Sum(wmi, L"Capacity"));
+  EXPECT_EQ(4u, g_record.nextCounts.size()) << "each instance once, then the end";
+  for (size_t i = 0; i < g_record.nextTimeouts.size(); ++i) {
+    EXPECT_EQ(static_cast<LONG>(WBEM_INFINITE), g_record.nextTimeouts[i]);
+    EXPECT_EQ(1u, g_record.nextCounts[i]);
+  }
+}
+
+TEST_F(CWmiDataFake, ModulesOfFourGiBAndMoreSumExactly) {
+  g_script.instances = {{{L"Capacity", fakewmi::Bstr(L"8589934592")}}, {{L"Capacity", fakewmi::Bstr(L"4294967296")}}};
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  ASSERT_EQ(1, wmi.Query(L"Win32_PhysicalMemory"));
+  EXPECT_EQ(12884901888u, Sum(wmi, L"Capacity"));
+}
+
+TEST_F(CWmiDataFake, GetNextNumberReleasesTheInstanceBeforeMovingOn) {
+  g_script.instances = {{{L"Capacity", fakewmi::Bstr(L"1")}}, {{L"Capacity", fakewmi::Bstr(L"2")}}};
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  ASSERT_EQ(1, wmi.Query(L"Win32_PhysicalMemory"));
+  MarkLog();
+  uint64_t value = 0;
+  ASSERT_EQ(1, wmi.GetNextNumber(L"Capacity", value));
+  EXPECT_EQ(2u, value);
+  EXPECT_EQ((Log{L"~Object0", L"Next"}), LogSinceMark());
+}
+
+TEST_F(CWmiDataFake, GetNextNumberAfterTheLastInstanceLeavesTheOutput) {
+  OneInstance({{L"Capacity", fakewmi::Bstr(L"536870912")}});
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  ASSERT_EQ(1, wmi.Query(L"Win32_PhysicalMemory"));
+  uint64_t value = 77;
+  EXPECT_EQ(0, wmi.GetNextNumber(L"Capacity", value));
+  EXPECT_EQ(77u, value);
+  EXPECT_EQ(3, g_record.live) << "enumeration ended: no instance held";
+  EXPECT_EQ(0, wmi.GetNextNumber(L"Capacity", value)) << "and it stays ended";
+  EXPECT_EQ(77u, value);
+  // Enumeration ended: the destructor lets go of enumerator, services, locator.
+}
+
+TEST_F(CWmiDataFake, FailingNextEndsTheEnumerationWithOutputUntouched) {
+  g_script.instances = {{{L"Capacity", fakewmi::Bstr(L"1")}}, {{L"Capacity", fakewmi::Bstr(L"2")}}};
+  g_script.failNextAt = 1;
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  ASSERT_EQ(1, wmi.Query(L"Win32_PhysicalMemory"));
+  uint64_t value = 77;
+  EXPECT_EQ(0, wmi.GetNextNumber(L"Capacity", value));
+  EXPECT_EQ(77u, value);
+}
+
+TEST_F(CWmiDataFake, NullOnALaterInstanceEndsTheSumWithWhatItHas) {
+  g_script.instances = {{{L"MaxCacheSize", fakewmi::I4(512)}},
+                        {{L"MaxCacheSize", fakewmi::Null()}},
+                        {{L"MaxCacheSize", fakewmi::I4(256)}}};
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  ASSERT_EQ(1, wmi.Query(L"Win32_CacheMemory Where level = 4"));
+  EXPECT_EQ(512u, Sum(wmi, L"MaxCacheSize"));
+}
+
+TEST_F(CWmiDataFake, UnparsableTextOnANextInstanceGivesZero) {
+  g_script.instances = {{{L"Capacity", fakewmi::Bstr(L"1")}}, {{L"Capacity", fakewmi::Bstr(L"n/a")}}};
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  ASSERT_EQ(1, wmi.Query(L"Win32_PhysicalMemory"));
+  uint64_t value = 77;
+  EXPECT_EQ(0, wmi.GetNextNumber(L"Capacity", value));
+  EXPECT_EQ(0u, value);
+}
+
+// --- release order and states
+
+TEST_F(CWmiDataFake, CloseQueryReleasesInstanceThenEnumerator) {
+  OneInstance({});
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  ASSERT_EQ(1, wmi.Query(L"Win32_BIOS"));
+  MarkLog();
+  wmi.CloseQuery();
+  EXPECT_EQ((Log{L"~Object0", L"~Enum0"}), LogSinceMark());
+  EXPECT_EQ(2, g_record.live);
+  wmi.CloseQuery();
+  EXPECT_EQ(2u, LogSinceMark().size()) << "nothing more to close";
+}
+
+TEST_F(CWmiDataFake, DisconnectReleasesMostRecentFirstAndOnlyOnce) {
+  OneInstance({});
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  ASSERT_EQ(1, wmi.Query(L"Win32_BIOS"));
+  MarkLog();
+  wmi.Disconnect();
+  EXPECT_EQ((Log{L"~Object0", L"~Enum0", L"~Services", L"~Locator"}), LogSinceMark());
+  wmi.Disconnect();
+  EXPECT_EQ(4u, LogSinceMark().size()) << "a second Disconnect does nothing more";
+  EXPECT_EQ(0, g_record.live);
+}
+
+TEST_F(CWmiDataFake, DestructorReleasesMostRecentFirst) {
+  OneInstance({});
+  auto wmi = std::make_unique<CWmiData>();
+  ASSERT_EQ(1, wmi->Connect());
+  ASSERT_EQ(1, wmi->Query(L"Win32_BIOS"));
+  MarkLog();
+  wmi.reset();
+  EXPECT_EQ((Log{L"~Object0", L"~Enum0", L"~Services", L"~Locator"}), LogSinceMark());
+}
+
+TEST_F(CWmiDataFake, DestructorAfterAFailedQueryReleasesTheHeldEnumerator) {
+  MessageBoxWatcher watcher;
+  auto wmi = std::make_unique<CWmiData>();
+  ASSERT_EQ(1, wmi->Connect());
+  ASSERT_EQ(0, wmi->Query(L"Win32_CacheMemory"));
+  MarkLog();
+  wmi.reset();
+  EXPECT_EQ((Log{L"~Enum0", L"~Services", L"~Locator"}), LogSinceMark());
+}
+
+TEST_F(CWmiDataFake, DestructorAfterDisconnectReleasesNothingMore) {
+  auto wmi = std::make_unique<CWmiData>();
+  ASSERT_EQ(1, wmi->Connect());
+  wmi->Disconnect();
+  MarkLog();
+  wmi.reset();
+  EXPECT_TRUE(LogSinceMark().empty());
+}
+
+TEST_F(CWmiDataFake, DialogSequenceHoldsOneQueryAtATime) {
+  MessageBoxWatcher watcher;
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  g_script.instances = {{{L"Capacity", fakewmi::Bstr(L"536870912")}}, {{L"Capacity", fakewmi::Bstr(L"536870912")}}};
+  ASSERT_EQ(1, wmi.Query(L"Win32_PhysicalMemory"));
+  EXPECT_EQ(1073741824u, Sum(wmi, L"Capacity"));
+  wmi.CloseQuery();
+  EXPECT_EQ(2, g_record.live);
+  g_script.instances = {{{L"MaxCacheSize", fakewmi::I4(1024)}}, {{L"MaxCacheSize", fakewmi::I4(1024)}}};
+  ASSERT_EQ(1, wmi.Query(std::wstring(L"Win32_CacheMemory") + L" Where level = 4"));
+  EXPECT_EQ(2048u, Sum(wmi, L"MaxCacheSize"));
+  wmi.CloseQuery();
+  g_script.instances = {{{L"Caption", fakewmi::Bstr(L"Microsoft Windows XP Professional")},
+                         {L"CSDVersion", fakewmi::Null()}}};
+  ASSERT_EQ(1, wmi.Query(L"Win32_OperatingSystem"));
+  std::wstring caption, servicePack;
+  EXPECT_EQ(1, wmi.GetString(L"Caption", caption));
+  EXPECT_EQ(0, wmi.GetString(L"CSDVersion", servicePack));
+  EXPECT_EQ(L"Microsoft Windows XP Professional", caption);
+  EXPECT_EQ(L"", servicePack);
+  wmi.Disconnect();
+  EXPECT_EQ(0, g_record.live);
+  EXPECT_TRUE(watcher.Boxes().empty());
+}
+
+} // namespace

@@ -1,0 +1,256 @@
+// CWmiData against the WMI fixture provider registered as wine's locator: the program's own path
+// through COM, with the odd value types, sums, failures and message boxes a fixture can stage.
+#include "wmi/wmi_data.h"
+
+#include "tests/wmi/fixture_file.h"
+#include "tests/wmi/message_box_watcher.h"
+#include "tests/wmi/satellite_guard.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using kcctest::FixtureFile;
+using kcctest::MessageBoxWatcher;
+using kcctest::SatelliteGuard;
+using kcctest::SeenBox;
+
+const wchar_t kNextError[] = L"WMI Open Error(IEnumWbemClassObject.Next)\n";
+const wchar_t kExecError[] = L"WMI Open Error(IWbemServices.ExecQuery)\n";
+constexpr uint64_t kUntouched = 0xA5A5A5A5A5A5A5A5u;
+
+// A machine as the dialog reads it.
+const wchar_t kMachine[] = L"[Win32_PhysicalMemory#0]\r\n"
+                           L"Capacity=VT_BSTR:536870912\r\n"
+                           L"[Win32_PhysicalMemory#1]\r\n"
+                           L"Capacity=VT_BSTR:536870912\r\n"
+                           L"[Win32_CacheMemory#0]\r\n"
+                           L"Level=VT_I4:3\r\n"
+                           L"MaxCacheSize=VT_I4:64\r\n"
+                           L"[Win32_CacheMemory#1]\r\n"
+                           L"Level=VT_I4:4\r\n"
+                           L"MaxCacheSize=VT_I4:1536\r\n"
+                           L"[Win32_ComputerSystem#0]\r\n"
+                           L"Manufacturer=VT_BSTR:Varnel Corporation\r\n"
+                           L"Model=VT_BSTR:KV-7\r\n"
+                           L"[Win32_BIOS#0]\r\n"
+                           L"SerialNumber=VT_BSTR:0123-4567\r\n"
+                           L"SMBIOSBIOSVersion=VT_BSTR:R1.10\r\n"
+                           L"[Win32_OperatingSystem#0]\r\n"
+                           L"Caption=VT_BSTR:Microsoft Windows XP Professional\r\n"
+                           L"CSDVersion=VT_NULL\r\n"
+                           L"[Win32_Values#0]\r\n"
+                           L"Short=VT_I2:-5\r\n"
+                           L"Long=VT_I4:42\r\n"
+                           L"Huge=VT_I8:26843545600\r\n"
+                           L"Flag=VT_BOOL:true\r\n"
+                           L"Nothing=VT_NULL\r\n"
+                           L"Mixed=VT_BSTR:12abc\r\n"
+                           L"Letters=VT_BSTR:abc\r\n"
+                           L"[Win32_Three#0]\r\n"
+                           L"Capacity=VT_BSTR:1073741824\r\n"
+                           L"[Win32_Three#1]\r\n"
+                           L"Capacity=VT_BSTR:1073741824\r\n"
+                           L"[Win32_Three#2]\r\n"
+                           L"Capacity=VT_BSTR:536870912\r\n"
+                           L"[Win32_Big#0]\r\n"
+                           L"Capacity=VT_BSTR:8589934592\r\n"
+                           L"[Win32_Big#1]\r\n"
+                           L"Capacity=VT_BSTR:4294967296\r\n";
+
+uint64_t Sum(CWmiData& wmi, const wchar_t* property) {
+  uint64_t total = 0, value = 0;
+  if (wmi.GetNumber(property, value) == 1) total += value;
+  while (wmi.GetNextNumber(property, value) == 1) total += value;
+  return total;
+}
+
+class CWmiDataFixture : public ::testing::Test {
+protected:
+  void Open(const std::wstring& text, FixtureFile::Encoding encoding = FixtureFile::Encoding::Utf16) {
+    m_file = std::make_unique<FixtureFile>(text, encoding);
+    ASSERT_EQ(1, m_wmi.Connect());
+  }
+  void TearDown() override { m_wmi.Disconnect(); }
+
+  std::unique_ptr<FixtureFile> m_file;
+  CWmiData m_wmi;
+};
+
+TEST(CWmiDataFixtureRegistration, TheLocatorComesFromTheFixtureProvider) {
+  FixtureFile file(kMachine);
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  EXPECT_NE(nullptr, ::GetModuleHandleW(L"kccwmifixture.dll")) << "wine's locator answered: is the provider registered?";
+  ASSERT_EQ(1, wmi.Query(L"Win32_ComputerSystem"));
+  std::wstring manufacturer;
+  EXPECT_EQ(1, wmi.GetString(L"Manufacturer", manufacturer));
+  EXPECT_EQ(L"Varnel Corporation", manufacturer);
+}
+
+TEST_F(CWmiDataFixture, TheDialogsReadingsOfAMachine) {
+  Open(kMachine);
+  MessageBoxWatcher watcher;
+  ASSERT_EQ(1, m_wmi.Query(L"Win32_PhysicalMemory"));
+  EXPECT_EQ(1073741824u, Sum(m_wmi, L"Capacity"));
+  m_wmi.CloseQuery();
+  ASSERT_EQ(1, m_wmi.Query(std::wstring(L"Win32_CacheMemory") + L" Where level = 4"));
+  EXPECT_EQ(1536u, Sum(m_wmi, L"MaxCacheSize")) << "level 3 is filtered out";
+  m_wmi.CloseQuery();
+  std::wstring manufacturer, model, serial, bios, caption, servicePack;
+  ASSERT_EQ(1, m_wmi.Query(L"Win32_ComputerSystem"));
+  EXPECT_EQ(1, m_wmi.GetString(L"Manufacturer", manufacturer));
+  EXPECT_EQ(1, m_wmi.GetString(L"Model", model));
+  m_wmi.CloseQuery();
+  ASSERT_EQ(1, m_wmi.Query(L"Win32_BIOS"));
+  EXPECT_EQ(1, m_wmi.GetString(L"SerialNumber", serial));
+  EXPECT_EQ(1, m_wmi.GetString(L"SMBIOSBIOSVersion", bios));
+  m_wmi.CloseQuery();
+  ASSERT_EQ(1, m_wmi.Query(L"Win32_OperatingSystem"));
+  EXPECT_EQ(1, m_wmi.GetString(L"Caption", caption));
+  EXPECT_EQ(0, m_wmi.GetString(L"CSDVersion", servicePack)) << "VT_NULL";
+  EXPECT_EQ(L"Varnel Corporation", manufacturer);
+  EXPECT_EQ(L"KV-7", model);
+  EXPECT_EQ(L"0123-4567", serial);
+  EXPECT_EQ(L"R1.10", bios);
+  EXPECT_EQ(L"Microsoft Windows XP Professional", caption);
+  EXPECT_EQ(L"", servicePack);
+  EXPECT_TRUE(watcher.Boxes().empty());
+}
+
+TEST_F(CWmiDataFixture, StringsOfEachValueType) {
+  Open(kMachine);
+  ASSERT_EQ(1, m_wmi.Query(L"Win32_Values"));
+  std::wstring text = L"untouched";
+  EXPECT_EQ(1, m_wmi.GetString(L"Short", text));
+  EXPECT_EQ(L"-5", text);
+  EXPECT_EQ(1, m_wmi.GetString(L"Long", text));
+  EXPECT_EQ(L"42", text);
+  EXPECT_EQ(1, m_wmi.GetString(L"Huge", text));
+  EXPECT_EQ(L"26843545600", text);
+  text = L"untouched";
+  EXPECT_EQ(0, m_wmi.GetString(L"Flag", text));
+  EXPECT_EQ(L"untouched", text);
+  EXPECT_EQ(0, m_wmi.GetString(L"Nothing", text));
+  EXPECT_EQ(L"untouched", text);
+  EXPECT_EQ(0, m_wmi.GetString(L"NotListed", text));
+  EXPECT_EQ(L"untouched", text);
+}
+
+TEST_F(CWmiDataFixture, NumbersOfEachValueType) {
+  Open(kMachine);
+  ASSERT_EQ(1, m_wmi.Query(L"Win32_Values"));
+  uint64_t value = kUntouched;
+  EXPECT_EQ(1, m_wmi.GetNumber(L"Mixed", value));
+  EXPECT_EQ(12u, value);
+  value = kUntouched;
+  EXPECT_EQ(0, m_wmi.GetNumber(L"Letters", value));
+  EXPECT_EQ(0u, value);
+  value = kUntouched;
+  EXPECT_EQ(0, m_wmi.GetNumber(L"Nothing", value));
+  EXPECT_EQ(kUntouched, value);
+  EXPECT_EQ(0, m_wmi.GetNumber(L"NotListed", value));
+  EXPECT_EQ(kUntouched, value);
+  EXPECT_EQ(1, m_wmi.GetNumber(L"Long", value));
+  EXPECT_EQ(42u, value);
+  EXPECT_EQ(1, m_wmi.GetNumber(L"Huge", value));
+  EXPECT_EQ(26843545600u, value);
+  EXPECT_EQ(1, m_wmi.GetNumber(L"Short", value));
+  EXPECT_EQ(-5, static_cast<int64_t>(value));
+}
+
+TEST_F(CWmiDataFixture, ThreeInstancesSumBeyondSigned32Bits) {
+  Open(kMachine);
+  ASSERT_EQ(1, m_wmi.Query(L"Win32_Three"));
+  EXPECT_EQ(2684354560u, Sum(m_wmi, L"Capacity"));
+  uint64_t value = 77;
+  EXPECT_EQ(0, m_wmi.GetNextNumber(L"Capacity", value)) << "after the last instance";
+  EXPECT_EQ(77u, value);
+}
+
+TEST_F(CWmiDataFixture, ModulesOfFourGiBAndMoreSumExactly) {
+  Open(kMachine);
+  ASSERT_EQ(1, m_wmi.Query(L"Win32_Big"));
+  EXPECT_EQ(12884901888u, Sum(m_wmi, L"Capacity"));
+}
+
+TEST_F(CWmiDataFixture, JapaneseTextFromUtf8AndUtf16Files) {
+  const std::wstring name = L"\u30D0\u30FC\u30CD\u30EB\u682A\u5F0F\u4F1A\u793E";
+  for (FixtureFile::Encoding encoding : {FixtureFile::Encoding::Utf16, FixtureFile::Encoding::Utf8}) {
+    FixtureFile file(L"[Win32_ComputerSystem#0]\r\nManufacturer=VT_BSTR:" + name + L"\r\n", encoding);
+    CWmiData wmi;
+    ASSERT_EQ(1, wmi.Connect());
+    ASSERT_EQ(1, wmi.Query(L"Win32_ComputerSystem"));
+    std::wstring manufacturer;
+    EXPECT_EQ(1, wmi.GetString(L"Manufacturer", manufacturer));
+    EXPECT_EQ(name, manufacturer);
+  }
+}
+
+TEST(CWmiDataFixtureFailures, ConnectServerFailureThenDisconnectTwice) {
+  FixtureFile file(std::wstring(kMachine) + L"[fail]\r\nConnectServer=yes\r\n");
+  MessageBoxWatcher watcher;
+  CWmiData wmi;
+  EXPECT_EQ(0, wmi.Connect());
+  wmi.Disconnect();
+  wmi.Disconnect();
+  EXPECT_TRUE(watcher.Boxes().empty());
+}
+
+TEST(CWmiDataFixtureFailures, ProxyBlanketFailureFailsConnect) {
+  FixtureFile file(std::wstring(kMachine) + L"[fail]\r\nProxyBlanket=1\r\n");
+  CWmiData wmi;
+  EXPECT_EQ(0, wmi.Connect());
+  wmi.Disconnect();
+}
+
+TEST_F(CWmiDataFixture, ExecQueryFailureShowsTheBoxWithoutCaptionOrIcon) {
+  Open(std::wstring(kMachine) + L"[fail]\r\nExecQuery=Win32_BIOS\r\n");
+  SatelliteGuard satellite;
+  ASSERT_TRUE(satellite.Loaded());
+  MessageBoxWatcher watcher;
+  EXPECT_EQ(0, m_wmi.Query(L"Win32_BIOS"));
+  std::vector<SeenBox> boxes = watcher.Boxes();
+  ASSERT_EQ(1u, boxes.size());
+  EXPECT_EQ(std::wstring(kExecError) + L"Select * From Win32_BIOS", boxes[0].text);
+  EXPECT_EQ(L"", boxes[0].caption);
+  EXPECT_EQ(nullptr, boxes[0].icon);
+  EXPECT_EQ(std::vector<int>{IDOK}, boxes[0].buttons);
+  EXPECT_EQ(1, m_wmi.Query(L"Win32_OperatingSystem")) << "the next query works";
+  EXPECT_EQ(1u, watcher.Boxes().size());
+}
+
+TEST_F(CWmiDataFixture, ClassWithoutInstancesShowsTheNextBoxAndTheNextQueryWorks) {
+  Open(kMachine);
+  SatelliteGuard satellite;
+  ASSERT_TRUE(satellite.Loaded());
+  const std::wstring caption = SatelliteGuard::Caption();
+  ASSERT_FALSE(caption.empty());
+  MessageBoxWatcher watcher;
+  EXPECT_EQ(0, m_wmi.Query(L"Win32_Processor"));
+  std::vector<SeenBox> boxes = watcher.Boxes();
+  ASSERT_EQ(1u, boxes.size());
+  EXPECT_EQ(std::wstring(kNextError) + L"Select * From Win32_Processor", boxes[0].text);
+  EXPECT_EQ(caption, boxes[0].caption);
+  EXPECT_EQ(::LoadIconW(nullptr, IDI_ERROR), boxes[0].icon);
+  ASSERT_EQ(1, m_wmi.Query(L"Win32_BIOS"));
+  std::wstring bios;
+  EXPECT_EQ(1, m_wmi.GetString(L"SMBIOSBIOSVersion", bios));
+  EXPECT_EQ(L"R1.10", bios);
+}
+
+TEST_F(CWmiDataFixture, NoMatchingCacheLevelAndTwoSpaces) {
+  Open(L"[Win32_CacheMemory#0]\r\nLevel=VT_I4:3\r\nMaxCacheSize=VT_I4:64\r\n");
+  SatelliteGuard none(false);
+  MessageBoxWatcher watcher;
+  EXPECT_EQ(0, m_wmi.Query(L"Win32_CacheMemory Where level = 4"));
+  EXPECT_EQ(0, m_wmi.Query(L" Win32_CacheMemory Where level = 4"));
+  std::vector<SeenBox> boxes = watcher.Boxes();
+  ASSERT_EQ(2u, boxes.size());
+  EXPECT_EQ(std::wstring(kNextError) + L"Select * From Win32_CacheMemory Where level = 4", boxes[0].text);
+  EXPECT_EQ(std::wstring(kNextError) + L"Select * From  Win32_CacheMemory Where level = 4", boxes[1].text);
+  EXPECT_EQ(L"", boxes[0].caption) << "no satellite, no caption";
+  EXPECT_EQ(::LoadIconW(nullptr, IDI_ERROR), boxes[1].icon);
+}
+
+} // namespace

@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Launch benchmark: KCCSystemInfo.exe beside a bare dialog from the same template, working sets, file sizes.
+#   run.sh BIN_DIR     with WINEPREFIX and DISPLAY exported and a persistent wineserver up
+#                      (e.g. eval "$(tests/harness/testenv.sh env STATE_DIR)")
+#   KCC_BENCH_RUNS=N   timed runs per program (default 15), after one warm-up round
+# Prints figures only; nothing here fails on speed.
+set -euo pipefail
+bin=$(cd "${1:?usage: run.sh BIN_DIR}" && pwd)
+runs=${KCC_BENCH_RUNS:-15}
+: "${WINEPREFIX:?WINEPREFIX not set}" "${DISPLAY:?DISPLAY not set}"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+program=$bin/KCCSystemInfo.exe
+bare=$bin/baredlg.exe
+satellite=$bin/KCCSystemInfoENU.dll
+for f in "$bin/launchtime.exe" "$bin/dlgread.exe" "$bare" "$satellite"; do
+  [ -f "$f" ] || { echo "run.sh: $f is missing (build the tools first)" >&2; exit 1; }
+done
+# The dialog's caption is the satellite's application title.
+caption=$(wine "$bin/dlgread.exe" string "$satellite" 500)
+
+# once NAME EXE [launchtime options...]: one timed run, its "run" line appended to $work/NAME.runs.
+once() {
+  local name=$1 exe=$2; shift 2
+  wine "$bin/launchtime.exe" --runs 1 --warmup 0 --caption "$caption" "$@" "$exe" >"$work/once" 2>"$work/$name.err" ||
+    return 1
+  grep $'^run\t' "$work/once" >> "$work/$name.runs"
+}
+# figures NAME: median, min, q1, q3, max of the launch times (linear interpolation, as launchtime),
+# then the median working set and peak, from $work/NAME.runs.
+figures() {
+  local column
+  for column in 3 4 5; do
+    cut -f$column "$work/$1.runs" | sort -g | awk '
+      { v[NR] = $1 }
+      function q(p,   h, l) { h = (NR - 1) * p + 1; l = int(h); return l >= NR ? v[NR] : v[l] + (v[l + 1] - v[l]) * (h - l) }
+      END { printf "%.3f %.3f %.3f %.3f %.3f\n", q(0.5), v[1], q(0.25), q(0.75), v[NR] }'
+  done > "$work/$1.figures"
+}
+# value NAME FIELD: field 1-5 of the launch figures; 6 and 7 the median working set and peak (KB).
+value() {
+  case $2 in
+    6) awk 'NR == 2 { printf "%d", $1 }' "$work/$1.figures" ;;
+    7) awk 'NR == 3 { printf "%d", $1 }' "$work/$1.figures" ;;
+    *) awk -v f="$2" 'NR == 1 { print $f }' "$work/$1.figures" ;;
+  esac
+}
+row() {
+  printf '%-36s' "$1"; shift
+  printf '%10s' "$@"; printf '\n'
+}
+launch() { row "$1" "$(value "$2" 1)" "$(value "$2" 2)" "$(value "$2" 3)" "$(value "$2" 4)" "$(value "$2" 5)"; }
+difference() {
+  local f args=()
+  for f in 1 2 3 4 5; do
+    args+=("$(awk -v a="$(value "$2" $f)" -v b="$(value "$3" $f)" 'BEGIN { printf "%.3f", a - b }')")
+  done
+  row "$1" "${args[@]}"
+}
+
+# Runs alternate between the programs, so that a change in the machine's load during the benchmark
+# falls on all of them alike. The first round is a warm-up and is not counted.
+have_program=0
+[ -f "$program" ] && have_program=1
+lists=$have_program
+for round in $(seq 0 "$runs"); do
+  if [ $have_program = 1 ] && ! once program "$program"; then cat "$work/program.err" >&2; have_program=0; lists=0; fi
+  once bare "$bare" || { cat "$work/bare.err" >&2; exit 1; }
+  if [ $lists = 1 ] && ! once lists "$program" --ready lists --timeout 10000; then lists=0; fi
+  if [ "$round" = 0 ]; then rm -f "$work"/*.runs; fi
+done
+for name in program bare lists; do
+  if [ -s "$work/$name.runs" ]; then figures $name; fi
+done
+
+echo "KCCSystemInfo launch benchmark: $runs runs each, alternating, after 1 warm-up round, persistent wineserver, $(wine --version 2>/dev/null || echo wine)"
+echo "caption: \"$caption\""
+echo
+row "launch to dialog visible, ms" median min q1 q3 max
+if [ $have_program = 1 ]; then launch "KCCSystemInfo.exe" program; else row "KCCSystemInfo.exe" "n/a"; fi
+launch "baredlg.exe" bare
+if [ $have_program = 1 ]; then difference "difference (program - bare)" program bare; fi
+echo
+row "launch to both lists filled, ms" median min q1 q3 max
+if [ $lists = 1 ]; then
+  launch "KCCSystemInfo.exe" lists
+  difference "difference (lists - visible)" lists program
+else
+  row "KCCSystemInfo.exe" "n/a"
+  if [ -s "$work/lists.err" ]; then sed 's/^/  /' "$work/lists.err"; fi
+fi
+echo
+row "working set of the open dialog, KB" "median" "peak"
+if [ $have_program = 1 ]; then row "KCCSystemInfo.exe" "$(value program 6)" "$(value program 7)"; fi
+row "baredlg.exe" "$(value bare 6)" "$(value bare 7)"
+if [ $have_program = 1 ]; then
+  row "difference (program - bare)" "$(( $(value program 6) - $(value bare 6) ))" "$(( $(value program 7) - $(value bare 7) ))"
+fi
+echo
+row "file size" bytes KB
+for f in KCCSystemInfo.exe KCCSystemInfoENU.dll KCCSystemInfoJPN.dll; do
+  [ -f "$bin/$f" ] || continue
+  size=$(stat -c %s "$bin/$f")
+  row "$f" "$size" "$(awk -v s="$size" 'BEGIN { printf "%.1f", s / 1024 }')"
+done

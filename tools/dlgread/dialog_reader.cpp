@@ -1,0 +1,376 @@
+// Reads the program's dialog from another process: finding it, answering its message boxes, its lists.
+#include "tools/dlgread/dialog_reader.h"
+
+#include <commctrl.h>
+
+#include <memory>
+
+namespace dlgread {
+namespace {
+
+constexpr UINT kMessageTimeoutMs = 5000;
+constexpr int kBoxTextId = 0xFFFF;
+
+// A process opened for reading and writing its memory.
+class ProcessHandle {
+public:
+  ProcessHandle(DWORD access, DWORD pid) : m_handle(::OpenProcess(access, FALSE, pid)) {}
+  ~ProcessHandle() {
+    if (m_handle) ::CloseHandle(m_handle);
+  }
+  ProcessHandle(const ProcessHandle&) = delete;
+  ProcessHandle& operator=(const ProcessHandle&) = delete;
+  HANDLE Get() const { return m_handle; }
+
+private:
+  HANDLE m_handle;
+};
+
+// Memory committed in another process, released on every path.
+class RemoteBlock {
+public:
+  RemoteBlock(HANDLE process, SIZE_T size)
+      : m_process(process),
+        m_address(::VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {}
+  ~RemoteBlock() {
+    if (m_address) ::VirtualFreeEx(m_process, m_address, 0, MEM_RELEASE);
+  }
+  RemoteBlock(const RemoteBlock&) = delete;
+  RemoteBlock& operator=(const RemoteBlock&) = delete;
+  char* Address() const { return static_cast<char*>(m_address); }
+
+private:
+  HANDLE m_process;
+  void* m_address;
+};
+
+bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  DWORD_PTR value = 0;
+  if (!::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &value))
+    return false;
+  result = static_cast<LRESULT>(value);
+  return true;
+}
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> Children(HWND parent) {
+  std::vector<HWND> children;
+  ::EnumChildWindows(parent, CollectWindow, reinterpret_cast<LPARAM>(&children));
+  return children;
+}
+
+bool IsStatic(HWND window) { return ::lstrcmpiW(ClassName(window).c_str(), L"Static") == 0; }
+
+bool IsIconStatic(HWND window) {
+  return IsStatic(window) && (::GetWindowLongW(window, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+}
+
+// Reads one cell through the LVITEMW and text buffer kept in the target.
+class RemoteListReader {
+public:
+  RemoteListReader(HWND list, HANDLE process) : m_list(list), m_process(process) {}
+
+  bool Text(int row, int column, std::wstring& text, DWORD& error) {
+    for (;;) {
+      if (!m_block && !Allocate(error)) return false;
+      LVITEMW item{};
+      item.mask = LVIF_TEXT;
+      item.iItem = row;
+      item.iSubItem = column;
+      item.pszText = reinterpret_cast<LPWSTR>(m_block->Address() + sizeof(LVITEMW));
+      item.cchTextMax = m_capacity;
+      // The item and an empty text together, so that a cell the list cannot give reads as empty.
+      struct {
+        LVITEMW item;
+        wchar_t empty;
+      } request{item, L'\0'};
+      if (!::WriteProcessMemory(m_process, m_block->Address(), &request, sizeof(LVITEMW) + sizeof(wchar_t),
+                                nullptr)) {
+        error = ::GetLastError();
+        return false;
+      }
+      LRESULT length = 0;
+      if (!Send(m_list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(m_block->Address()),
+                length)) {
+        error = ::GetLastError();
+        return false;
+      }
+      if (length < 0) length = 0;
+      // A text that filled the buffer may have been cut: read it again with a larger one.
+      if (length >= m_capacity - 1 && m_capacity < kMaxCapacity) {
+        m_capacity *= 8;
+        m_block.reset();
+        continue;
+      }
+      std::wstring buffer(static_cast<size_t>(length) + 1, L'\0');
+      if (!::ReadProcessMemory(m_process, item.pszText, &buffer[0], buffer.size() * sizeof(wchar_t), nullptr)) {
+        error = ::GetLastError();
+        return false;
+      }
+      buffer.resize(::lstrlenW(buffer.c_str()));
+      text = buffer;
+      return true;
+    }
+  }
+
+private:
+  static constexpr int kMaxCapacity = 1 << 21;
+
+  bool Allocate(DWORD& error) {
+    m_block.reset(new RemoteBlock(m_process, sizeof(LVITEMW) + static_cast<SIZE_T>(m_capacity) * sizeof(wchar_t)));
+    if (m_block->Address()) return true;
+    error = ::GetLastError();
+    m_block.reset();
+    return false;
+  }
+
+  HWND m_list;
+  HANDLE m_process;
+  int m_capacity = 1024;
+  std::unique_ptr<RemoteBlock> m_block;
+};
+
+} // namespace
+
+std::wstring WindowText(HWND window) {
+  // InternalGetWindowText reads the text the window manager keeps: it never waits on the target.
+  std::wstring text(256, L'\0');
+  for (;;) {
+    const int length = ::InternalGetWindowText(window, &text[0], static_cast<int>(text.size()));
+    if (length < static_cast<int>(text.size()) - 1 || text.size() >= (1u << 20)) {
+      text.resize(length > 0 ? static_cast<size_t>(length) : 0);
+      return text;
+    }
+    text.assign(text.size() * 4, L'\0');
+  }
+}
+
+std::wstring ClassName(HWND window) {
+  wchar_t name[256];
+  const int length = ::GetClassNameW(window, name, 256);
+  return std::wstring(name, length > 0 ? static_cast<size_t>(length) : 0);
+}
+
+bool IsDialogWindow(HWND window) { return ClassName(window) == L"#32770"; }
+
+HWND ListControl(HWND dialog, int id) {
+  HWND control = ::GetDlgItem(dialog, id);
+  if (!control || ::lstrcmpiW(ClassName(control).c_str(), WC_LISTVIEWW) != 0) return nullptr;
+  return control;
+}
+
+bool HasLists(HWND dialog) {
+  return ListControl(dialog, kSystemList) != nullptr || ListControl(dialog, kHardwareList) != nullptr;
+}
+
+std::vector<HWND> TopLevelDialogs(DWORD pid) {
+  std::vector<HWND> all;
+  ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));
+  std::vector<HWND> dialogs;
+  for (HWND window : all) {
+    if (!IsDialogWindow(window)) continue;
+    if (pid != kAnyProcess) {
+      DWORD owner = 0;
+      ::GetWindowThreadProcessId(window, &owner);
+      if (owner != pid) continue;
+    }
+    dialogs.push_back(window);
+  }
+  return dialogs;
+}
+
+HWND FindProgramDialog(const std::wstring& caption, DWORD pid) {
+  for (HWND window : TopLevelDialogs(pid)) {
+    if (::IsWindowVisible(window) && WindowText(window) == caption && HasLists(window)) return window;
+  }
+  return nullptr;
+}
+
+HWND FindDialog(const std::wstring& caption, DWORD pid) {
+  HWND visible = nullptr;
+  HWND hidden = nullptr;
+  for (HWND window : TopLevelDialogs(pid)) {
+    if (WindowText(window) != caption) continue;
+    if (!::IsWindowVisible(window)) {
+      if (!hidden) hidden = window;
+    } else if (HasLists(window)) {
+      return window;
+    } else if (!visible) {
+      visible = window;
+    }
+  }
+  return visible ? visible : hidden;
+}
+
+Box ReadBox(HWND box) {
+  Box result;
+  result.window = box;
+  result.caption = WindowText(box);
+  HWND text = nullptr;
+  HWND firstStatic = nullptr;
+  for (HWND child : Children(box)) {
+    if (!IsStatic(child)) continue;
+    if (IsIconStatic(child)) {
+      LRESULT icon = 0;
+      if (::IsWindowVisible(child) && Send(child, STM_GETICON, 0, 0, icon) && icon != 0) result.icon = true;
+      continue;
+    }
+    if ((::GetDlgCtrlID(child) & 0xFFFF) == kBoxTextId && !text) text = child;
+    if (!firstStatic) firstStatic = child;
+  }
+  if (!text) text = firstStatic;
+  if (text) result.text = WindowText(text);
+  return result;
+}
+
+bool AnswerBox(HWND box, DWORD timeoutMs) {
+  int id = 0;
+  HWND button = nullptr;
+  for (int candidate : {IDOK, IDCANCEL}) {
+    HWND control = ::GetDlgItem(box, candidate);
+    if (control && ::IsWindowVisible(control)) {
+      id = candidate;
+      button = control;
+      break;
+    }
+  }
+  if (!button) {
+    for (HWND child : Children(box)) {
+      if (::lstrcmpiW(ClassName(child).c_str(), L"Button") == 0 && ::IsWindowVisible(child)) {
+        id = ::GetDlgCtrlID(child);
+        button = child;
+        break;
+      }
+    }
+  }
+  // A posted command works across processes without the target's window being active.
+  const BOOL posted = button ? ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button))
+                             : ::PostMessageW(box, WM_CLOSE, 0, 0);
+  if (!posted) return false;
+  const ULONGLONG end = NowMs() + timeoutMs;
+  while (::IsWindow(box) && ::IsWindowVisible(box)) {
+    if (NowMs() >= end) return false;
+    ::Sleep(1);
+  }
+  return true;
+}
+
+std::vector<Box> BoxAnswerer::Poll() {
+  std::vector<HWND> stillThere;
+  for (HWND window : m_seen)
+    if (::IsWindow(window)) stillThere.push_back(window);
+  m_seen.swap(stillThere);
+
+  std::vector<Box> boxes;
+  const std::vector<HWND> dialogs = TopLevelDialogs(m_pid);
+  // Z order puts the newest box on top: walk from the bottom to keep the order of appearance.
+  for (auto it = dialogs.rbegin(); it != dialogs.rend(); ++it) {
+    HWND window = *it;
+    if (!::IsWindowVisible(window) || HasLists(window)) continue;
+    bool seen = false;
+    for (HWND known : m_seen) seen = seen || known == window;
+    if (seen) continue;
+    boxes.push_back(ReadBox(window));
+    m_seen.push_back(window);
+    AnswerBox(window, 2000);
+  }
+  return boxes;
+}
+
+int ItemCount(HWND list) {
+  LRESULT count = 0;
+  if (!Send(list, LVM_GETITEMCOUNT, 0, 0, count)) return -1;
+  return static_cast<int>(count);
+}
+
+bool ReadList(HWND list, ListContent& content, DWORD& error) {
+  ListContent result;
+  LRESULT header = 0;
+  LRESULT columns = 0;
+  if (!Send(list, LVM_GETHEADER, 0, 0, header)) {
+    error = ::GetLastError();
+    return false;
+  }
+  if (header && !Send(reinterpret_cast<HWND>(header), HDM_GETITEMCOUNT, 0, 0, columns)) {
+    error = ::GetLastError();
+    return false;
+  }
+  for (int column = 0; column < static_cast<int>(columns); ++column) {
+    LRESULT width = 0;
+    if (!Send(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0, width)) {
+      error = ::GetLastError();
+      return false;
+    }
+    result.columnWidths.push_back(static_cast<int>(width));
+  }
+  const int rows = ItemCount(list);
+  if (rows < 0) {
+    error = ::GetLastError();
+    return false;
+  }
+  if (rows > 0) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(list, &pid);
+    ProcessHandle process(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION, pid);
+    if (!process.Get()) {
+      error = ::GetLastError();
+      return false;
+    }
+    RemoteListReader reader(list, process.Get());
+    for (int row = 0; row < rows; ++row) {
+      std::pair<std::wstring, std::wstring> cells;
+      if (!reader.Text(row, 0, cells.first, error) || !reader.Text(row, 1, cells.second, error)) return false;
+      result.rows.push_back(cells);
+    }
+  }
+  content = result;
+  return true;
+}
+
+ULONGLONG NowMs() { return ::GetTickCount64(); }
+
+std::string ToUtf8(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+  if (size <= 0) return std::string();
+  std::string bytes(static_cast<size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size, nullptr, nullptr);
+  return bytes;
+}
+
+bool WriteText(HANDLE handle, const std::wstring& text) {
+  const std::string bytes = ToUtf8(text);
+  size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD written = 0;
+    if (!::WriteFile(handle, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written, nullptr) ||
+        written == 0)
+      return false;
+    done += written;
+  }
+  return true;
+}
+
+std::wstring WindowsPath(const std::wstring& path) {
+  if (path.empty() || path[0] != L'/') return path;
+  // wine's own mapping knows every drive; it exists only under wine.
+  using DosFileName = WCHAR*(CDECL*)(const char*);
+  HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+  FARPROC address = kernel ? ::GetProcAddress(kernel, "wine_get_dos_file_name") : nullptr;
+  if (!address) return path;
+  DosFileName dosFileName;
+  static_assert(sizeof(dosFileName) == sizeof(address), "function pointers of one size");
+  ::CopyMemory(&dosFileName, &address, sizeof(address));
+  WCHAR* dos = dosFileName(ToUtf8(path).c_str());
+  if (!dos) return path;
+  std::wstring result(dos);
+  ::HeapFree(::GetProcessHeap(), 0, dos);
+  return result;
+}
+
+} // namespace dlgread

@@ -1,0 +1,301 @@
+// dlgread: waits for the running program's dialog, answers its message boxes, prints its lists.
+#include "tools/dlgread/dialog_reader.h"
+#include "tools/dlgread/text_escape.h"
+
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kOk = 0;
+constexpr int kNotFound = 1;
+constexpr int kUsage = 2;
+constexpr DWORD kDefaultWaitMs = 30000;
+constexpr DWORD kDefaultCloseMs = 5000;
+
+const wchar_t kUsageText[] =
+    L"usage: dlgread.exe [--pid N] COMMAND ...\n"
+    L"  wait [--any] [--icons] CAPTION [TIMEOUT_MS]  wait until the dialog is visible, answering and\n"
+    L"                                     printing each message box on the way (default 30000 ms)\n"
+    L"  lists CAPTION                      rows of list 1001, then of list 1000\n"
+    L"  replay CAPTION                     columns and rows of list 1001, then of list 1000\n"
+    L"  window CAPTION                     handle, process, rectangles and state of the dialog\n"
+    L"  controls CAPTION                   the dialog's child controls\n"
+    L"  close CAPTION [TIMEOUT_MS]         post WM_CLOSE and wait until the window is gone\n"
+    L"  click CAPTION ID                   post a click of control ID (WM_COMMAND, BN_CLICKED)\n"
+    L"  sysmenu CAPTION ID                 post WM_SYSCOMMAND ID\n"
+    L"  string FILE ID                     string resource ID of a module (a satellite)\n"
+    L"Output is UTF-8, one item a line, fields separated by tabs; tab, line feed and carriage return\n"
+    L"inside a text are written as \\t, \\n and \\r. Exit status: 0 done, 1 not found or time-out, 2 usage.\n";
+
+void Out(const std::wstring& line) { dlgread::WriteText(::GetStdHandle(STD_OUTPUT_HANDLE), line); }
+void Err(const std::wstring& line) { dlgread::WriteText(::GetStdHandle(STD_ERROR_HANDLE), line); }
+
+int Usage() {
+  Err(kUsageText);
+  return kUsage;
+}
+
+bool ParseNumber(const std::wstring& text, unsigned long& value) {
+  if (text.empty() || text[0] == L'-' || text[0] == L'+') return false;
+  wchar_t* end = nullptr;
+  value = std::wcstoul(text.c_str(), &end, 0);
+  return end && *end == L'\0';
+}
+
+std::wstring Number(long long value) {
+  wchar_t buffer[32];
+  std::swprintf(buffer, 32, L"%lld", value);
+  return buffer;
+}
+
+std::wstring Hex(ULONG_PTR value) {
+  wchar_t buffer[32];
+  std::swprintf(buffer, 32, L"0x%08lx", static_cast<unsigned long>(value));
+  return buffer;
+}
+
+std::wstring Quoted(const std::wstring& caption) { return L"\"" + dlgread::EscapeField(caption) + L"\""; }
+
+struct Options {
+  DWORD pid = dlgread::kAnyProcess;
+  bool any = false;
+  bool icons = false;
+  std::vector<std::wstring> arguments;
+};
+
+void PrintBox(const dlgread::Box& box, bool icons) {
+  std::wstring line = L"box\t" + dlgread::EscapeField(box.caption) + L"\t" + dlgread::EscapeField(box.text);
+  if (icons) line += box.icon ? L"\ticon" : L"\tnoicon";
+  Out(line + L"\n");
+}
+
+int Wait(const Options& options, const std::wstring& caption, DWORD timeoutMs) {
+  dlgread::BoxAnswerer answerer(options.pid);
+  const ULONGLONG end = dlgread::NowMs() + timeoutMs;
+  for (;;) {
+    if (!options.any) {
+      for (const dlgread::Box& box : answerer.Poll()) PrintBox(box, options.icons);
+    }
+    HWND dialog = options.any ? dlgread::FindDialog(caption, options.pid) : dlgread::FindProgramDialog(caption, options.pid);
+    if (dialog && ::IsWindowVisible(dialog)) return kOk;
+    if (dlgread::NowMs() >= end) break;
+    ::Sleep(2);
+  }
+  Err(L"dlgread: dialog " + Quoted(caption) + L" not visible within " + Number(timeoutMs) + L" ms\n");
+  return kNotFound;
+}
+
+HWND RequireProgramDialog(const Options& options, const std::wstring& caption) {
+  HWND dialog = dlgread::FindProgramDialog(caption, options.pid);
+  if (!dialog) Err(L"dlgread: no visible dialog " + Quoted(caption) + L" with list 1000 or 1001\n");
+  return dialog;
+}
+
+HWND RequireDialog(const Options& options, const std::wstring& caption) {
+  HWND dialog = dlgread::FindDialog(caption, options.pid);
+  if (!dialog) Err(L"dlgread: no dialog " + Quoted(caption) + L"\n");
+  return dialog;
+}
+
+// Reads list `id` of the dialog; a list the dialog does not have reads as absent (false, no error).
+bool ReadList(HWND dialog, int id, dlgread::ListContent& content, bool& failed) {
+  failed = false;
+  HWND list = dlgread::ListControl(dialog, id);
+  if (!list) return false;
+  DWORD error = 0;
+  if (!dlgread::ReadList(list, content, error)) {
+    Err(L"dlgread: cannot read list " + Number(id) + L": error " + Number(error) + L"\n");
+    failed = true;
+    return false;
+  }
+  return true;
+}
+
+int Lists(const Options& options, const std::wstring& caption, bool replay) {
+  HWND dialog = RequireProgramDialog(options, caption);
+  if (!dialog) return kNotFound;
+  // Both lists are read before anything is printed, so a failure prints no half answer.
+  std::wstring text;
+  for (int id : {dlgread::kHardwareList, dlgread::kSystemList}) {
+    dlgread::ListContent content;
+    bool failed = false;
+    if (!ReadList(dialog, id, content, failed)) {
+      if (failed) return kNotFound;
+      continue;
+    }
+    const std::wstring control = Number(id);
+    if (replay) {
+      for (size_t i = 0; i < content.columnWidths.size(); ++i)
+        text += L"column\t" + control + L"\t" + Number(static_cast<long long>(i)) + L"\t" +
+                Number(content.columnWidths[i]) + L"\n";
+      if (content.columnWidths.empty()) continue;
+    }
+    for (size_t row = 0; row < content.rows.size(); ++row)
+      text += std::wstring(replay ? L"row\t" : L"") + control + L"\t" + Number(static_cast<long long>(row)) + L"\t" +
+              dlgread::EscapeField(content.rows[row].first) + L"\t" + dlgread::EscapeField(content.rows[row].second) +
+              L"\n";
+  }
+  Out(text);
+  return kOk;
+}
+
+int Window(const Options& options, const std::wstring& caption) {
+  HWND dialog = RequireDialog(options, caption);
+  if (!dialog) return kNotFound;
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(dialog, &pid);
+  RECT window{};
+  RECT client{};
+  ::GetWindowRect(dialog, &window);
+  ::GetClientRect(dialog, &client);
+  const wchar_t* placement = ::IsIconic(dialog) ? L"minimized" : ::IsZoomed(dialog) ? L"maximized" : L"normal";
+  Out(L"window\t" + Hex(reinterpret_cast<ULONG_PTR>(dialog)) + L"\t" + Number(pid) + L"\n" + L"rect\t" +
+      Number(window.left) + L"\t" + Number(window.top) + L"\t" + Number(window.right) + L"\t" + Number(window.bottom) +
+      L"\n" + L"client\t" + Number(client.right - client.left) + L"\t" + Number(client.bottom - client.top) + L"\n" +
+      L"state\t" + (::IsWindowVisible(dialog) ? L"visible" : L"hidden") + L"\t" + placement + L"\t" +
+      (::IsWindowEnabled(dialog) ? L"enabled" : L"disabled") + L"\t" +
+      (::GetForegroundWindow() == dialog ? L"foreground" : L"background") + L"\n");
+  return kOk;
+}
+
+BOOL CALLBACK CollectChild(HWND window, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+  return TRUE;
+}
+
+int Controls(const Options& options, const std::wstring& caption) {
+  HWND dialog = RequireDialog(options, caption);
+  if (!dialog) return kNotFound;
+  std::vector<HWND> children;
+  ::EnumChildWindows(dialog, CollectChild, reinterpret_cast<LPARAM>(&children));
+  std::wstring text;
+  for (HWND child : children) {
+    text += L"control\t" + Number(::GetDlgCtrlID(child) & 0xFFFF) + L"\t" + dlgread::EscapeField(dlgread::ClassName(child)) +
+            L"\t" + (::IsWindowVisible(child) ? L"visible" : L"hidden") + L"\t" +
+            dlgread::EscapeField(dlgread::WindowText(child)) + L"\n";
+  }
+  Out(text);
+  return kOk;
+}
+
+int Close(const Options& options, const std::wstring& caption, DWORD timeoutMs) {
+  HWND dialog = RequireDialog(options, caption);
+  if (!dialog) return kNotFound;
+  if (!::PostMessageW(dialog, WM_CLOSE, 0, 0)) {
+    Err(L"dlgread: cannot post WM_CLOSE: error " + Number(::GetLastError()) + L"\n");
+    return kNotFound;
+  }
+  const ULONGLONG end = dlgread::NowMs() + timeoutMs;
+  while (::IsWindow(dialog)) {
+    if (dlgread::NowMs() >= end) {
+      Err(L"dlgread: dialog " + Quoted(caption) + L" still open after " + Number(timeoutMs) + L" ms\n");
+      return kNotFound;
+    }
+    ::Sleep(2);
+  }
+  return kOk;
+}
+
+int Post(const Options& options, const std::wstring& caption, UINT message, unsigned long id) {
+  HWND dialog = RequireDialog(options, caption);
+  if (!dialog) return kNotFound;
+  BOOL posted = FALSE;
+  if (message == WM_COMMAND) {
+    HWND control = ::GetDlgItem(dialog, static_cast<int>(id));
+    posted = ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
+  } else {
+    posted = ::PostMessageW(dialog, message, id, 0);
+  }
+  if (!posted) {
+    Err(L"dlgread: cannot post the message: error " + Number(::GetLastError()) + L"\n");
+    return kNotFound;
+  }
+  return kOk;
+}
+
+// Loaded as data only: a satellite has no code, and nothing of the module may run here.
+class DataModule {
+public:
+  explicit DataModule(const std::wstring& path)
+      : m_module(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) {}
+  ~DataModule() {
+    if (m_module) ::FreeLibrary(m_module);
+  }
+  DataModule(const DataModule&) = delete;
+  DataModule& operator=(const DataModule&) = delete;
+  HMODULE Get() const { return m_module; }
+
+private:
+  HMODULE m_module;
+};
+
+int String(const std::wstring& file, unsigned long id) {
+  const std::wstring path = dlgread::WindowsPath(file);
+  DataModule module(path);
+  if (!module.Get()) {
+    Err(L"dlgread: cannot load " + path + L": error " + Number(::GetLastError()) + L"\n");
+    return kNotFound;
+  }
+  const wchar_t* text = nullptr;
+  // With no buffer, LoadStringW hands out the resource itself, which is not zero-terminated.
+  const int length = ::LoadStringW(module.Get(), static_cast<UINT>(id), reinterpret_cast<LPWSTR>(&text), 0);
+  if (length <= 0 || !text) {
+    Err(L"dlgread: no string " + Number(id) + L" in " + path + L"\n");
+    return kNotFound;
+  }
+  Out(dlgread::EscapeField(std::wstring(text, static_cast<size_t>(length))) + L"\n");
+  return kOk;
+}
+
+int Run(int argc, wchar_t** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring argument = argv[i];
+    if (argument == L"--pid") {
+      unsigned long pid = 0;
+      if (i + 1 >= argc || !ParseNumber(argv[i + 1], pid) || pid == 0) return Usage();
+      options.pid = static_cast<DWORD>(pid);
+      ++i;
+    } else if (argument == L"--any") {
+      options.any = true;
+    } else if (argument == L"--icons") {
+      options.icons = true;
+    } else if (argument.size() > 2 && argument.compare(0, 2, L"--") == 0) {
+      return Usage();
+    } else {
+      options.arguments.push_back(argument);
+    }
+  }
+  const std::vector<std::wstring>& args = options.arguments;
+  if (args.size() < 2) return Usage();
+  const std::wstring& command = args[0];
+  const std::wstring& caption = args[1];
+  unsigned long number = 0;
+
+  if (command == L"wait" && args.size() <= 3) {
+    if (args.size() == 3 && !ParseNumber(args[2], number)) return Usage();
+    return Wait(options, caption, args.size() == 3 ? static_cast<DWORD>(number) : kDefaultWaitMs);
+  }
+  if (command == L"close" && args.size() <= 3) {
+    if (args.size() == 3 && !ParseNumber(args[2], number)) return Usage();
+    return Close(options, caption, args.size() == 3 ? static_cast<DWORD>(number) : kDefaultCloseMs);
+  }
+  if (args.size() == 2) {
+    if (command == L"lists") return Lists(options, caption, false);
+    if (command == L"replay") return Lists(options, caption, true);
+    if (command == L"window") return Window(options, caption);
+    if (command == L"controls") return Controls(options, caption);
+  }
+  if (args.size() == 3 && ParseNumber(args[2], number)) {
+    if (command == L"click") return Post(options, caption, WM_COMMAND, number);
+    if (command == L"sysmenu") return Post(options, caption, WM_SYSCOMMAND, number);
+    if (command == L"string") return String(caption, number);
+  }
+  return Usage();
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) { return Run(argc, argv); }
