@@ -20,7 +20,7 @@ int CMachineInfo::WalkTable(IDmiDevice& device) {
   const uint16_t largestStructure = ReadWord(info + 4);
   const uint32_t tableAddress = ReadDword(info + 6);
 
-  // Zero-filled, so a short reply leaves NULs, not old heap bytes, behind the structure.
+  // Zero-filled: behind a short reply lie NULs or what earlier replies left, never unread heap bytes.
   std::vector<uint8_t> reply;
   try {
     reply.assign(largestStructure + BOARDINFO_STRUCTURE_REPLY_HEADER, 0);

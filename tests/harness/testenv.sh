@@ -28,7 +28,7 @@ make_prefix() {
     cp -a "$KCC_PREFIX_TEMPLATE" "$prefix"
     return 0
   fi
-  wineboot -i >/dev/null 2>&1
+  wineboot -i </dev/null >/dev/null 2>&1
   wineserver -w
   # This wine build does not find its own fonts.
   mkdir -p "$prefix/drive_c/windows/Fonts"
@@ -68,10 +68,14 @@ case $cmd in
     for _ in $(seq 100); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.05; done
     export DISPLAY=:$n
     wineserver -p </dev/null >"$state/wineserver.log" 2>&1
+    # The first wine process starts services.exe and explorer.exe, which keep its pipes open for
+    # good: start them here, on /dev/null, and not from a test whose output ctest waits for.
+    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
     printf 'export WINEPREFIX=%q DISPLAY=%q WINEDEBUG=%q WINEDLLOVERRIDES=%q\n' \
       "$prefix" ":$n" "$WINEDEBUG" "$WINEDLLOVERRIDES" > "$state/env"
     if [ -n "$bin" ] && [ -f "$bin/boardinfo.sys" ] && [ -x "$here/../../tools/boardinfo-service.sh" ]; then
-      "$here/../../tools/boardinfo-service.sh" install "$bin/boardinfo.sys" >/dev/null
+      "$here/../../tools/boardinfo-service.sh" install "$bin/boardinfo.sys" </dev/null >>"$state/service.log" 2>&1 ||
+        { echo "testenv: the boardinfo driver did not start (see $state/service.log)" >&2; exit 1; }
     fi
     echo "testenv: prefix $prefix, display :$n"
     ;;

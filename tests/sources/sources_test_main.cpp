@@ -1,5 +1,6 @@
-// Entry of the collector's Win32 tests; with --os-version FILE it only writes ReadOsVersion's text
-// (UTF-16) to FILE, for tests that need a process started under other wine settings.
+// Entry of the collector's Win32 tests, and the child mode that the version tests start.
+// With --os-version FILE only ReadOsVersion's text is written to FILE (UTF-16): a process started
+// under other wine settings reports what its version query gave.
 #include <gtest/gtest.h>
 
 #include <stdio.h>

@@ -1,4 +1,4 @@
-// The WMI fixture: INI decoding and parsing, value specs, WQL parsing and instance selection.
+// The WMI fixture: INI decoding and parsing, typed values, WQL parsing and instance selection.
 #include "tools/wmifixture/fixture_model.h"
 
 #include <algorithm>
