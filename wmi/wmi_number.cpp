@@ -21,7 +21,7 @@ bool ParseWmiNumber(std::wstring_view text, uint64_t& value) {
 }
 
 std::wstring SignedDecimalText(int64_t value) {
-  // Work on the magnitude as unsigned so that INT64_MIN needs no special case.
+  // Work on the magnitude as unsigned so that INT64_MIN is no exception.
   uint64_t magnitude = value < 0 ? uint64_t{0} - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
   wchar_t buffer[24];
   size_t pos = sizeof(buffer) / sizeof(buffer[0]);

@@ -82,7 +82,7 @@ TEST_P(FixtureValue, ParsesTypeTagAndValue) {
 constexpr int64_t kI64Min = std::numeric_limits<int64_t>::min();
 
 INSTANTIATE_TEST_SUITE_P(
-    Specs, FixtureValue,
+    Tags, FixtureValue,
     ::testing::Values(
         ValueCase{u"VT_BSTR:536870912", true, ValueType::Bstr, 0, u"536870912"},
         ValueCase{u"VT_BSTR:", true, ValueType::Bstr, 0, u""},

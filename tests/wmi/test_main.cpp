@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   const HRESULT hr = ::OleInitialize(nullptr);

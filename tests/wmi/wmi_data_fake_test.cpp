@@ -273,6 +273,17 @@ TEST_F(CWmiDataFake, QueryAfterAFailedQueryLetsTheOldEnumeratorGoFirst) {
   EXPECT_EQ(4, g_record.live) << "locator, services, the new enumerator and its instance";
 }
 
+TEST_F(CWmiDataFake, QueryLetsAnOpenQueryGoEvenWhenItFails) {
+  OneInstance({});
+  MessageBoxWatcher watcher;
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  ASSERT_EQ(1, wmi.Query(L"Win32_BIOS"));
+  g_script.execGivesEnumerator = false;
+  EXPECT_EQ(0, wmi.Query(L"Win32_BIOS"));
+  EXPECT_EQ(2, g_record.live) << "no instance of the earlier query may stay behind";
+}
+
 TEST_F(CWmiDataFake, QueryWithoutConnectionShowsTheExecQueryBox) {
   MessageBoxWatcher watcher;
   CWmiData wmi;
@@ -481,6 +492,19 @@ TEST_F(CWmiDataFake, GetNextNumberAfterTheLastInstanceLeavesTheOutput) {
   EXPECT_EQ(0, wmi.GetNextNumber(L"Capacity", value)) << "and it stays ended";
   EXPECT_EQ(77u, value);
   // Enumeration ended: the destructor lets go of enumerator, services, locator.
+}
+
+TEST_F(CWmiDataFake, FalseFromNextEndsTheEnumerationEvenWithAnObject) {
+  // Query does not look at the HRESULT; GetNextNumber does.
+  g_script.nextWithObject = WBEM_S_FALSE;
+  g_script.instances = {{{L"Capacity", fakewmi::Bstr(L"1")}}, {{L"Capacity", fakewmi::Bstr(L"2")}}};
+  CWmiData wmi;
+  ASSERT_EQ(1, wmi.Connect());
+  ASSERT_EQ(1, wmi.Query(L"Win32_PhysicalMemory"));
+  uint64_t value = 77;
+  EXPECT_EQ(0, wmi.GetNextNumber(L"Capacity", value));
+  EXPECT_EQ(77u, value);
+  EXPECT_EQ(3, g_record.live) << "no instance held after the end";
 }
 
 TEST_F(CWmiDataFake, FailingNextEndsTheEnumerationWithOutputUntouched) {

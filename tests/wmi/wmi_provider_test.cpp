@@ -411,7 +411,7 @@ struct TypeCase {
   CIMTYPE cim;
 };
 
-TEST_F(Provider, EachValueSpecGivesItsVariantAndCimType) {
+TEST_F(Provider, EachTypedValueGivesItsVariantAndCimType) {
   FixtureFile file(kSample);
   ComPtr<IWbemServices> services = Services();
   const auto types = All(services.Get(), L"Select * From Win32_Types");
