@@ -10,18 +10,7 @@ bin=${1:?bin dir}; satellites=${2:?test satellite dir}; shift 2
 profiles=("$@")
 [ ${#profiles[@]} -gt 0 ] || profiles=("$here"/profiles/*/)
 
-memory=$(python3 - <<'PY'
-import math
-kb = int(open('/proc/meminfo').read().split()[1])
-v = math.ceil(((kb * 1024) >> 10) * 0.0009765625 * 0.25) * 4096
-i = f = 0
-while v >= 1024 and i < 4:
-    f = (v % 1024) * 1000 // 1024
-    v //= 1024
-    i += 1
-print(f"{v}{'.%03d' % f if f else ''} {['KBytes','MBytes','GBytes','TBytes','PBytes'][i]}")
-PY
-)
+memory=$(python3 "$top/tests/harness/expected-memory.py")
 
 passed=0 failed=0
 work=$(mktemp -d)

@@ -7,18 +7,7 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
 bin=${1:?bin dir}
-memory=$(python3 - <<'PY'
-import math
-kb = int(open('/proc/meminfo').read().split()[1])
-v = math.ceil(((kb * 1024) >> 10) * 0.0009765625 * 0.25) * 4096
-i = f = 0
-while v >= 1024 and i < 4:
-    f = (v % 1024) * 1000 // 1024
-    v //= 1024
-    i += 1
-print(f"{v}{'.%03d' % f if f else ''} {['KBytes','MBytes','GBytes','TBytes','PBytes'][i]}")
-PY
-)
+memory=$(python3 "$top/tests/harness/expected-memory.py")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 passed=0 failed=0
