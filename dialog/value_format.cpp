@@ -2,7 +2,8 @@
 #include "dialog/value_format.h"
 
 #include <math.h>
-#include <stdio.h>
+
+#include "framework/text.h"
 
 namespace {
 const wchar_t* const kUnits[] = {L" KBytes", L" MBytes", L" GBytes", L" TBytes", L" PBytes"};
@@ -25,12 +26,10 @@ std::wstring FormatSizeText(uint64_t kilobytes) {
     value /= 1024;
     ++unit;
   }
-  char text[64];
-  if (fraction != 0)
-    snprintf(text, sizeof(text), "%llu.%03u", static_cast<unsigned long long>(value), fraction);
-  else
-    snprintf(text, sizeof(text), "%llu", static_cast<unsigned long long>(value));
-  return Widen(text) + kUnits[unit];
+  // At most 2^64 / 1024^4 is left, so the value fits the signed formatter.
+  std::string text = DecimalText(static_cast<int64_t>(value));
+  if (fraction != 0) text += "." + DecimalText(fraction, 3, '0');
+  return Widen(text.c_str()) + kUnits[unit];
 }
 
 bool IsMediaCenterEdition(unsigned long platformId, unsigned long major, unsigned long minor, int mediaCenterMetric) {

@@ -1,4 +1,4 @@
-// Widening of 8-bit texts with the thread's ANSI code page (Latin-1 in native builds).
+// Widening of 8-bit texts with the thread's ANSI code page (Latin-1 in native builds); decimal text.
 #include "framework/text.h"
 
 #ifdef _WIN32
@@ -19,4 +19,25 @@ std::wstring WidenAnsi(std::string_view text) {
   for (unsigned char c : text) wide.push_back(static_cast<wchar_t>(c));
 #endif
   return wide;
+}
+
+std::string DecimalText(int64_t value, unsigned width, char pad) {
+  char digits[20];
+  char* const end = digits + sizeof(digits);
+  char* first = end;
+  // Unsigned negation keeps INT64_MIN exact.
+  uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+  do {
+    *--first = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  const size_t length = static_cast<size_t>(end - first) + (value < 0 ? 1 : 0);
+  const size_t fill = width > length ? width - length : 0;
+  std::string text;
+  text.reserve(length + fill);
+  if (pad != '0') text.append(fill, pad);
+  if (value < 0) text.push_back('-');
+  if (pad == '0') text.append(fill, '0');
+  text.append(first, end);
+  return text;
 }

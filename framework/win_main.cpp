@@ -1,7 +1,9 @@
-// The program's entry point: hands over to the framework's main routine.
+// The program's entry point, and lean versions of the standard library's terminate and error hooks.
 #include <windows.h>
 
 #include <cstdlib>
+#include <new>
+#include <string>
 
 int AfxWinMain();
 
@@ -12,3 +14,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return AfxWinMain(); }
 namespace __gnu_cxx {
 void __verbose_terminate_handler() { std::abort(); }
 }
+
+// Strings and vectors report misuse through these. The library's own versions build exception
+// objects on its old copy-on-write string and pull in about 80 KB. A length beyond what can be
+// allocated is the allocation failure the program already handles; the rest are bugs that would
+// end it uncaught anyway.
+namespace std {
+void __throw_bad_alloc() { throw std::bad_alloc(); }
+void __throw_bad_array_new_length() { throw std::bad_array_new_length(); }
+void __throw_length_error(const char*) { throw std::bad_alloc(); }
+void __throw_logic_error(const char*) { std::abort(); }
+void __throw_out_of_range_fmt(const char*, ...) { std::abort(); }
+} // namespace std

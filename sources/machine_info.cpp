@@ -1,8 +1,6 @@
 // CMachineInfo's platform-free part: construction and the memory, cache, speed and version texts.
 #include "sources/machine_info.h"
 
-#include <stdio.h>
-
 #include "framework/text.h"
 
 CMachineInfo::CMachineInfo() : m_wCpuSpeed(0), m_nMemoryMB(0), m_nCacheKB(0) {}
@@ -10,11 +8,8 @@ CMachineInfo::CMachineInfo() : m_wCpuSpeed(0), m_nMemoryMB(0), m_nCacheKB(0) {}
 CMachineInfo::~CMachineInfo() = default;
 
 void CMachineInfo::FormatTexts() {
-  char text[128];
-  snprintf(text, sizeof(text), "%4d MBytes", static_cast<int>(m_nMemoryMB));
-  m_strMemory = WidenAnsi(text);
-  snprintf(text, sizeof(text), "%4d KBytes", static_cast<int>(m_nCacheKB));
-  m_strCache = WidenAnsi(text);
+  m_strMemory = WidenAnsi(DecimalText(static_cast<int>(m_nMemoryMB), 4) + " MBytes");
+  m_strCache = WidenAnsi(DecimalText(static_cast<int>(m_nCacheKB), 4) + " KBytes");
   if (m_wCpuSpeed == 0)
     m_strCpuSpeed = L"Unknown";
   else
@@ -34,22 +29,15 @@ std::string CMachineInfo::FormatProcessorSpeed(int16_t speedMHz) {
   else if (s % 166 == 0)
     s = KeepTo16Bits((s / 166) * 500.0 / 3.0);
 
-  char text[128];
-  if (s == 666) {
-    snprintf(text, sizeof(text), "%d MHz", 667);
-    return text;
-  }
+  if (s == 666) return "667 MHz";
   if (s == 6666)
     s = 6670;
-  else if (s < 1000) {
-    snprintf(text, sizeof(text), "%d MHz", s);
-    return text;
-  }
-  if (s % 1000 == 0)
-    snprintf(text, sizeof(text), "%d GHz", s / 1000);
-  else
-    snprintf(text, sizeof(text), "%3.2f GHz", (s / 10) / 100.0); // cut to tens of MHz, not rounded
-  return text;
+  else if (s < 1000)
+    return DecimalText(s) + " MHz";
+  if (s % 1000 == 0) return DecimalText(s / 1000) + " GHz";
+  // Cut to tens of MHz, not rounded: 2997 is 2.99 GHz.
+  const int tens = s / 10;
+  return DecimalText(tens / 100) + "." + DecimalText(tens % 100, 2, '0') + " GHz";
 }
 
 std::wstring CMachineInfo::FormatOsVersion(const OsVersionRecord& version) {
@@ -65,9 +53,9 @@ std::wstring CMachineInfo::FormatOsVersion(const OsVersionRecord& version) {
   default:
     break;
   }
-  char numbers[64];
-  snprintf(numbers, sizeof(numbers), "%d.%02d.%03d", static_cast<int>(version.majorVersion),
-           static_cast<int>(version.minorVersion), static_cast<int>(build));
+  const std::string numbers = DecimalText(static_cast<int>(version.majorVersion)) + "." +
+                              DecimalText(static_cast<int>(version.minorVersion), 2, '0') + "." +
+                              DecimalText(static_cast<int>(build), 3, '0');
   std::wstring text = WidenAnsi(numbers) + version.servicePack;
   constexpr size_t kMaxVersionText = 127;
   if (text.size() > kMaxVersionText) text.resize(kMaxVersionText);
