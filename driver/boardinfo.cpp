@@ -19,6 +19,10 @@
 //   FailStructure         DWORD   the n-th structure request of a walk (1-based) fails (STATUS_IO_DEVICE_ERROR)
 //   CopyTruncated         DWORD   non-zero: a structure bigger than the reply buffer is cut to fit, status 0;
 //                                 otherwise such a request gets status 0x8C and no structure bytes
+//   HoldRequest           DWORD   the n-th structure request of a walk (1-based) is answered, then held ...
+//   HoldMs                DWORD   ... this many milliseconds (absent: 10000, at most 60000) before it completes.
+//                                 The auto-reset event \BaseNamedObjects\boardinfo-hold is set as the hold
+//                                 begins, so that a test can stop the service in the middle of a walk.
 // A walk starts at each information request: the per-walk counters begin again there.
 //
 // Requests: input shorter than its function needs fails with STATUS_INVALID_PARAMETER, output shorter than the
@@ -32,6 +36,9 @@
 // MinGW's DDK headers leave these out.
 extern "C" NTSYSAPI NTSTATUS NTAPI ZwQuerySystemInformation(ULONG informationClass, PVOID information,
                                                             ULONG length, PULONG returnLength);
+extern "C" NTSYSAPI NTSTATUS NTAPI ZwCreateEvent(PHANDLE event, ACCESS_MASK access, POBJECT_ATTRIBUTES attributes,
+                                                 EVENT_TYPE type, BOOLEAN initialState);
+extern "C" NTSYSAPI NTSTATUS NTAPI ZwSetEvent(HANDLE event, PLONG previousState);
 
 namespace {
 
@@ -41,6 +48,9 @@ const ULONG kProviderRsmb = 0x52534D42u; // 'RSMB'
 const ULONG kFirmwareTableGet = 1;
 const LONGLONG kMaxTableFile = 1024 * 1024;
 const ULONG kMaxPathBytes = 2048;
+const ULONG kDefaultHoldMs = 10000;
+const ULONG kMaxHoldMs = 60000;
+const wchar_t kHoldEventName[] = L"\\BaseNamedObjects\\boardinfo-hold";
 
 struct FirmwareTableRequest {
   ULONG providerSignature;
@@ -50,10 +60,18 @@ struct FirmwareTableRequest {
   // the table follows
 };
 
+// HoldRequest and HoldMs: a pause inside one request of a walk.
+struct HoldSettings {
+  uint32_t request; // 0: none
+  uint32_t ms;
+};
+
 struct DeviceState {
   BoardInfoServer server;
   UCHAR* image;
   DmiEntry* entries;
+  HoldSettings hold;
+  HANDLE holdEvent; // set when the hold begins; null without HoldRequest
 };
 
 const wchar_t kDeviceName[] = L"\\Device\\boardinfo";
@@ -178,9 +196,10 @@ NTSTATUS ReadTableFile(HANDLE key, PoolBuffer<wchar_t>* storage, UNICODE_STRING*
 }
 
 // Settings absent from the registry stay at their defaults; so does everything when Parameters is missing.
-NTSTATUS ReadSettings(PUNICODE_STRING registryPath, BoardInfoFaults* faults, PoolBuffer<wchar_t>* pathStorage,
-                      UNICODE_STRING* tableFile) {
+NTSTATUS ReadSettings(PUNICODE_STRING registryPath, BoardInfoFaults* faults, HoldSettings* hold,
+                      PoolBuffer<wchar_t>* pathStorage, UNICODE_STRING* tableFile) {
   *faults = BoardInfoFaults();
+  *hold = {0, kDefaultHoldMs};
   tableFile->Length = 0;
   KernelHandle service;
   if (!NT_SUCCESS(OpenKey(nullptr, registryPath, &service))) return STATUS_SUCCESS;
@@ -200,6 +219,9 @@ NTSTATUS ReadSettings(PUNICODE_STRING registryPath, BoardInfoFaults* faults, Poo
   faults->hasStructureStatusHandle = ReadDword(key, L"StructureStatusHandle", &faults->structureStatusHandle);
   ReadDword(key, L"FailStructure", &faults->failStructure);
   ReadDword(key, L"CopyTruncated", &faults->copyTruncated);
+  ReadDword(key, L"HoldRequest", &hold->request);
+  ReadDword(key, L"HoldMs", &hold->ms);
+  if (hold->ms > kMaxHoldMs) hold->ms = kMaxHoldMs;
   return ReadTableFile(key, pathStorage, tableFile);
 }
 
@@ -252,6 +274,16 @@ NTSTATUS ReadFirmwareTable(PoolBuffer<UCHAR>* data, SIZE_T* blobOffset, SIZE_T* 
   return STATUS_SUCCESS;
 }
 
+HANDLE CreateHoldEvent() {
+  UNICODE_STRING name;
+  ::RtlInitUnicodeString(&name, kHoldEventName);
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &name, OBJ_OPENIF | OBJ_KERNEL_HANDLE, nullptr, nullptr);
+  HANDLE event = nullptr;
+  if (!NT_SUCCESS(::ZwCreateEvent(&event, EVENT_ALL_ACCESS, &attributes, SynchronizationEvent, FALSE))) return nullptr;
+  return event;
+}
+
 void DeleteLinks() {
   for (ULONG i = 0; i < kLinkCount; ++i) {
     UNICODE_STRING link;
@@ -290,16 +322,35 @@ NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information) {
 
 NTSTATUS NTAPI DispatchCreateClose(PDEVICE_OBJECT, PIRP irp) { return Complete(irp, STATUS_SUCCESS, 0); }
 
+// The reply is already in the IRP's buffer: nothing of the device is touched after the pause, so the
+// service may be stopped meanwhile.
+void Hold(HANDLE event, ULONG ms) {
+  if (event) ::ZwSetEvent(event, nullptr);
+  LARGE_INTEGER delay;
+  delay.QuadPart = -10000LL * ms; // relative, in 100 ns units
+  ::KeDelayExecutionThread(KernelMode, FALSE, &delay);
+}
+
 NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp) {
   PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
   if (stack->Parameters.DeviceIoControl.IoControlCode != IOCTL_BOARDINFO_CALL)
     return Complete(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
   auto* state = static_cast<DeviceState*>(device->DeviceExtension);
   void* buffer = irp->AssociatedIrp.SystemBuffer;
+  const ULONG inputLength = stack->Parameters.DeviceIoControl.InputBufferLength;
+  // Read before the reply overwrites the request in the shared buffer.
+  uint16_t function = 0;
+  if (inputLength >= sizeof(function)) __builtin_memcpy(&function, buffer, sizeof(function));
   size_t written = 0;
-  switch (BoardInfoCall(&state->server, buffer, stack->Parameters.DeviceIoControl.InputBufferLength, buffer,
+  switch (BoardInfoCall(&state->server, buffer, inputLength, buffer,
                         stack->Parameters.DeviceIoControl.OutputBufferLength, &written)) {
   case kBoardInfoReplied:
+    if (state->hold.request != 0 && function == BOARDINFO_GET_STRUCTURE &&
+        __atomic_load_n(&state->server.structureRequests, __ATOMIC_SEQ_CST) == state->hold.request) {
+      const ULONG ms = state->hold.ms;
+      HANDLE event = state->holdEvent;
+      Hold(event, ms);
+    }
     return Complete(irp, STATUS_SUCCESS, written);
   case kBoardInfoInvalidParameter:
     return Complete(irp, STATUS_INVALID_PARAMETER, 0);
@@ -318,6 +369,7 @@ void NTAPI Unload(PDRIVER_OBJECT driver) {
   auto* state = static_cast<DeviceState*>(device->DeviceExtension);
   FreePool(state->entries);
   FreePool(state->image);
+  if (state->holdEvent) ::ZwClose(state->holdEvent);
   ::IoDeleteDevice(device);
 }
 
@@ -325,9 +377,10 @@ void NTAPI Unload(PDRIVER_OBJECT driver) {
 
 extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) {
   BoardInfoFaults faults;
+  HoldSettings hold;
   PoolBuffer<wchar_t> pathStorage;
   UNICODE_STRING tableFile;
-  NTSTATUS status = ReadSettings(registryPath, &faults, &pathStorage, &tableFile);
+  NTSTATUS status = ReadSettings(registryPath, &faults, &hold, &pathStorage, &tableFile);
   if (!NT_SUCCESS(status)) {
     ::DbgPrint("boardinfo: TableFile unusable (0x%08lx)\n", status);
     return status;
@@ -366,12 +419,15 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING reg
   // Ready to serve before the links make the device reachable.
   auto* state = static_cast<DeviceState*>(device->DeviceExtension);
   InitBoardInfoServer(&state->server, table, faults);
+  state->hold = hold;
+  state->holdEvent = hold.request != 0 ? CreateHoldEvent() : nullptr;
   driver->MajorFunction[IRP_MJ_CREATE] = DispatchCreateClose;
   driver->MajorFunction[IRP_MJ_CLEANUP] = DispatchCreateClose;
   driver->MajorFunction[IRP_MJ_CLOSE] = DispatchCreateClose;
   driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchDeviceControl;
   status = CreateLinks(&deviceName);
   if (!NT_SUCCESS(status)) {
+    if (state->holdEvent) ::ZwClose(state->holdEvent);
     ::IoDeleteDevice(device);
     return status;
   }

@@ -61,20 +61,33 @@ bool WriteParameters(const DriverSettings& settings, std::string* error) {
 bool g_known = false;
 DriverSettings g_current;
 
+bool OpenService(ServiceHandle* manager, ServiceHandle* service, std::string* error) {
+  manager->Reset(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!*manager) return Failed(error, "OpenSCManagerW");
+  service->Reset(::OpenServiceW(manager->Get(), L"boardinfo", SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS));
+  if (!*service) return Failed(error, "the boardinfo service is not installed: OpenServiceW");
+  return true;
+}
+
+bool Stop(SC_HANDLE service, std::string* error) {
+  SERVICE_STATUS status{};
+  if (!::ControlService(service, SERVICE_CONTROL_STOP, &status) && ::GetLastError() != ERROR_SERVICE_NOT_ACTIVE)
+    return Failed(error, "ControlService(STOP)");
+  return WaitForState(service, SERVICE_STOPPED, error);
+}
+
 } // namespace
+
+bool StopDriver(std::string* error) {
+  g_known = false;
+  ServiceHandle manager, service;
+  return OpenService(&manager, &service, error) && Stop(service.Get(), error);
+}
 
 bool RestartDriver(const DriverSettings& settings, std::string* error) {
   g_known = false;
-  ServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-  if (!manager) return Failed(error, "OpenSCManagerW");
-  ServiceHandle service(
-      ::OpenServiceW(manager.Get(), L"boardinfo", SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS));
-  if (!service) return Failed(error, "the boardinfo service is not installed: OpenServiceW");
-  SERVICE_STATUS status{};
-  if (!::ControlService(service.Get(), SERVICE_CONTROL_STOP, &status) &&
-      ::GetLastError() != ERROR_SERVICE_NOT_ACTIVE)
-    return Failed(error, "ControlService(STOP)");
-  if (!WaitForState(service.Get(), SERVICE_STOPPED, error)) return false;
+  ServiceHandle manager, service;
+  if (!OpenService(&manager, &service, error) || !Stop(service.Get(), error)) return false;
   if (!WriteParameters(settings, error)) return false;
   if (!::StartServiceW(service.Get(), 0, nullptr)) return Failed(error, "StartServiceW");
   if (!WaitForState(service.Get(), SERVICE_RUNNING, error)) return false;

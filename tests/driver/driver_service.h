@@ -25,6 +25,8 @@ struct DriverSettings {
 bool RestartDriver(const DriverSettings& settings, std::string* error);
 // RestartDriver unless this process already started the driver with these settings.
 bool EnsureDriver(const DriverSettings& settings, std::string* error);
+// Stops the service (a stopped one stays stopped); the next EnsureDriver starts it again.
+bool StopDriver(std::string* error);
 // The state the harness installs: running, Parameters empty.
 bool RestoreDefaultDriver(std::string* error);
 

@@ -13,7 +13,10 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "framework/handles.h"
 
 using drivertest::BoardInfoClient;
 using drivertest::DriverSettings;
@@ -579,6 +582,53 @@ TEST(Faults, EverySettingAtOnceKeepsTheDriverAnswering) {
       EXPECT_TRUE(r.guardIntact);
       EXPECT_LE(r.returned, size);
     }
+}
+
+// The event the driver sets as a held request begins waiting.
+UniqueHandle OpenHoldEvent() { return UniqueHandle(::OpenEventW(SYNCHRONIZE, FALSE, L"Global\\boardinfo-hold")); }
+
+TEST(Hold, TheNthRequestIsAnsweredAfterTheHoldAndSignals) {
+  ASSERT_DRIVER(Generic({{L"HoldRequest", 2}, {L"HoldMs", 300}}));
+  UniqueHandle held = OpenHoldEvent();
+  ASSERT_TRUE(held) << ::GetLastError();
+  BoardInfoClient device;
+  ASSERT_TRUE(device.Info().ok);
+  ASSERT_TRUE(device.Structure(0, kMaxReply).ok);
+  EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), ::WaitForSingleObject(held.Get(), 0)) << "not before the hold";
+  const DWORD start = ::GetTickCount();
+  IoResult second = device.Structure(1, kMaxReply);
+  const DWORD took = ::GetTickCount() - start;
+  ASSERT_TRUE(second.ok) << second.error;
+  EXPECT_EQ(BOARDINFO_STATUS_OK, second.Status());
+  EXPECT_GE(took, 250u) << "the request was held";
+  EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), ::WaitForSingleObject(held.Get(), 0));
+  EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), ::WaitForSingleObject(held.Get(), 0)) << "auto-reset";
+}
+
+// Wine ends the held request when the service stops, and every later one on the open handle
+// fails as well: what a walk meets when the driver goes away between its requests.
+TEST(Hold, StoppingTheServiceDuringAHoldFailsThatRequestAndTheRest) {
+  ASSERT_DRIVER(Generic({{L"HoldRequest", 2}, {L"HoldMs", 30000}}));
+  UniqueHandle held = OpenHoldEvent();
+  ASSERT_TRUE(held) << ::GetLastError();
+  BoardInfoClient device;
+  ASSERT_TRUE(device.Info().ok);
+  ASSERT_TRUE(device.Structure(0, kMaxReply).ok);
+  IoResult second;
+  std::thread walker([&] { second = device.Structure(1, kMaxReply); });
+  const bool heldInTime = ::WaitForSingleObject(held.Get(), 20000) == WAIT_OBJECT_0;
+  std::string error;
+  const bool stopped = drivertest::StopDriver(&error);
+  walker.join();
+  ASSERT_TRUE(heldInTime);
+  ASSERT_TRUE(stopped) << error;
+  EXPECT_FALSE(second.ok);
+  EXPECT_NE(0u, second.error);
+  IoResult third = device.Structure(1, kMaxReply);
+  EXPECT_FALSE(third.ok);
+  BoardInfoClient reopened;
+  EXPECT_FALSE(reopened.IsOpen());
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), reopened.OpenError());
 }
 
 } // namespace
