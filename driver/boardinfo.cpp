@@ -346,11 +346,8 @@ NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp) {
                         stack->Parameters.DeviceIoControl.OutputBufferLength, &written)) {
   case kBoardInfoReplied:
     if (state->hold.request != 0 && function == BOARDINFO_GET_STRUCTURE &&
-        __atomic_load_n(&state->server.structureRequests, __ATOMIC_SEQ_CST) == state->hold.request) {
-      const ULONG ms = state->hold.ms;
-      HANDLE event = state->holdEvent;
-      Hold(event, ms);
-    }
+        __atomic_load_n(&state->server.structureRequests, __ATOMIC_SEQ_CST) == state->hold.request)
+      Hold(state->holdEvent, state->hold.ms);
     return Complete(irp, STATUS_SUCCESS, written);
   case kBoardInfoInvalidParameter:
     return Complete(irp, STATUS_INVALID_PARAMETER, 0);
