@@ -23,7 +23,10 @@
 //   HoldMs                DWORD   ... this many milliseconds (absent: 10000, at most 60000) before it completes.
 //                                 The auto-reset event \BaseNamedObjects\boardinfo-hold is set as the hold
 //                                 begins, so that a test can stop the service in the middle of a walk.
-// A walk starts at each information request: the per-walk counters begin again there.
+// A walk starts at each information request on an open handle: the per-walk counters begin again there.
+// Each open handle (file object) has a walk of its own, so two programs may walk the table at once; in the
+// first structure request of a walk handle 0 means the table's first structure, in every later one the
+// structure whose handle is 0.
 //
 // Requests: input shorter than its function needs fails with STATUS_INVALID_PARAMETER, output shorter than the
 // reply header with STATUS_BUFFER_TOO_SMALL, another control code with STATUS_INVALID_DEVICE_REQUEST; an
@@ -320,7 +323,23 @@ NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information) {
   return status;
 }
 
-NTSTATUS NTAPI DispatchCreateClose(PDEVICE_OBJECT, PIRP irp) { return Complete(irp, STATUS_SUCCESS, 0); }
+// Each open handle gets its walk in the file object's FsContext; it goes with the handle's last close.
+NTSTATUS NTAPI DispatchCreate(PDEVICE_OBJECT device, PIRP irp) {
+  auto* walk = static_cast<BoardInfoWalk*>(AllocatePool(sizeof(BoardInfoWalk)));
+  if (walk == nullptr) return Complete(irp, STATUS_INSUFFICIENT_RESOURCES, 0);
+  InitBoardInfoWalk(&static_cast<DeviceState*>(device->DeviceExtension)->server, walk);
+  IoGetCurrentIrpStackLocation(irp)->FileObject->FsContext = walk;
+  return Complete(irp, STATUS_SUCCESS, 0);
+}
+
+NTSTATUS NTAPI DispatchCleanup(PDEVICE_OBJECT, PIRP irp) { return Complete(irp, STATUS_SUCCESS, 0); }
+
+NTSTATUS NTAPI DispatchClose(PDEVICE_OBJECT, PIRP irp) {
+  PFILE_OBJECT file = IoGetCurrentIrpStackLocation(irp)->FileObject;
+  FreePool(file->FsContext);
+  file->FsContext = nullptr;
+  return Complete(irp, STATUS_SUCCESS, 0);
+}
 
 // The reply is already in the IRP's buffer: nothing of the device is touched after the pause, so the
 // service may be stopped meanwhile.
@@ -336,17 +355,19 @@ NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp) {
   if (stack->Parameters.DeviceIoControl.IoControlCode != IOCTL_BOARDINFO_CALL)
     return Complete(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
   auto* state = static_cast<DeviceState*>(device->DeviceExtension);
+  auto* walk = static_cast<BoardInfoWalk*>(stack->FileObject->FsContext);
+  if (walk == nullptr) return Complete(irp, STATUS_INVALID_DEVICE_STATE, 0);
   void* buffer = irp->AssociatedIrp.SystemBuffer;
   const ULONG inputLength = stack->Parameters.DeviceIoControl.InputBufferLength;
   // Read before the reply overwrites the request in the shared buffer.
   uint16_t function = 0;
   if (inputLength >= sizeof(function)) __builtin_memcpy(&function, buffer, sizeof(function));
   size_t written = 0;
-  switch (BoardInfoCall(&state->server, buffer, inputLength, buffer,
+  switch (BoardInfoCall(&state->server, walk, buffer, inputLength, buffer,
                         stack->Parameters.DeviceIoControl.OutputBufferLength, &written)) {
   case kBoardInfoReplied:
     if (state->hold.request != 0 && function == BOARDINFO_GET_STRUCTURE &&
-        __atomic_load_n(&state->server.structureRequests, __ATOMIC_SEQ_CST) == state->hold.request)
+        __atomic_load_n(&walk->structureRequests, __ATOMIC_SEQ_CST) == state->hold.request)
       Hold(state->holdEvent, state->hold.ms);
     return Complete(irp, STATUS_SUCCESS, written);
   case kBoardInfoInvalidParameter:
@@ -418,9 +439,9 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING reg
   InitBoardInfoServer(&state->server, table, faults);
   state->hold = hold;
   state->holdEvent = hold.request != 0 ? CreateHoldEvent() : nullptr;
-  driver->MajorFunction[IRP_MJ_CREATE] = DispatchCreateClose;
-  driver->MajorFunction[IRP_MJ_CLEANUP] = DispatchCreateClose;
-  driver->MajorFunction[IRP_MJ_CLOSE] = DispatchCreateClose;
+  driver->MajorFunction[IRP_MJ_CREATE] = DispatchCreate;
+  driver->MajorFunction[IRP_MJ_CLEANUP] = DispatchCleanup;
+  driver->MajorFunction[IRP_MJ_CLOSE] = DispatchClose;
   driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchDeviceControl;
   status = CreateLinks(&deviceName);
   if (!NT_SUCCESS(status)) {

@@ -59,21 +59,24 @@ uint32_t WalkStructures(const uint8_t* table, size_t size, uint32_t limit, Visit
 }
 
 // One more 0x83 answer for the configured handle, if any are still due in this walk.
-bool TakeNoStructureAnswer(BoardInfoServer* server) {
+bool TakeNoStructureAnswer(const BoardInfoServer* server, BoardInfoWalk* walk) {
   if (server->faults.noStructureCount == 0xFFFFFFFFu) return true;
-  uint32_t left = __atomic_load_n(&server->noStructureLeft, __ATOMIC_SEQ_CST);
+  uint32_t left = __atomic_load_n(&walk->noStructureLeft, __ATOMIC_SEQ_CST);
   while (left != 0) {
-    if (__atomic_compare_exchange_n(&server->noStructureLeft, &left, left - 1, false, __ATOMIC_SEQ_CST,
+    if (__atomic_compare_exchange_n(&walk->noStructureLeft, &left, left - 1, false, __ATOMIC_SEQ_CST,
                                     __ATOMIC_SEQ_CST))
       return true;
   }
   return false;
 }
 
-BoardInfoResult AnswerInformation(BoardInfoServer* server, uint8_t* out, size_t* written) {
-  // Each walk starts with an information request: the per-walk fault counters start again here.
-  __atomic_store_n(&server->structureRequests, 0u, __ATOMIC_SEQ_CST);
-  __atomic_store_n(&server->noStructureLeft, server->faults.noStructureCount, __ATOMIC_SEQ_CST);
+BoardInfoResult AnswerInformation(const BoardInfoServer* server, BoardInfoWalk* walk, uint8_t* out,
+                                  size_t* written) {
+  // Each walk starts with an information request: its counters start again here, and its first
+  // structure request may ask for handle 0 to mean the table's first structure.
+  __atomic_store_n(&walk->structureRequests, 0u, __ATOMIC_SEQ_CST);
+  __atomic_store_n(&walk->noStructureLeft, server->faults.noStructureCount, __ATOMIC_SEQ_CST);
+  __atomic_store_n(&walk->atStart, 1u, __ATOMIC_SEQ_CST);
   const BoardInfoFaults& faults = server->faults;
   if (faults.failInfo != 0) return kBoardInfoDeviceError;
 
@@ -90,10 +93,20 @@ BoardInfoResult AnswerInformation(BoardInfoServer* server, uint8_t* out, size_t*
   return kBoardInfoReplied;
 }
 
-BoardInfoResult AnswerStructure(BoardInfoServer* server, uint16_t handle, uint8_t* out, size_t outSize,
-                                size_t* written) {
+// Where the table holds `handle`, or table.count. Handle 0 is "the first structure" only while the walk
+// is at its start: real tables often begin with vendor structures and give a later one handle 0, and a
+// walk that comes back to handle 0 must get that one, not go round the table again.
+uint32_t FindStructure(const DmiTable& table, uint16_t handle, bool atStart) {
+  if (handle == 0 && atStart) return 0;
+  uint32_t index = 0;
+  while (index < table.count && table.entries[index].handle != handle) ++index;
+  return index;
+}
+
+BoardInfoResult AnswerStructure(const BoardInfoServer* server, BoardInfoWalk* walk, uint16_t handle, uint8_t* out,
+                                size_t outSize, size_t* written) {
   const BoardInfoFaults& faults = server->faults;
-  uint32_t number = __atomic_add_fetch(&server->structureRequests, 1u, __ATOMIC_SEQ_CST);
+  uint32_t number = __atomic_add_fetch(&walk->structureRequests, 1u, __ATOMIC_SEQ_CST);
   if (faults.failStructure != 0 && number == faults.failStructure) return kBoardInfoDeviceError;
 
   uint8_t status = BOARDINFO_STATUS_OK;
@@ -101,16 +114,13 @@ BoardInfoResult AnswerStructure(BoardInfoServer* server, uint16_t handle, uint8_
   uint32_t index = table.count;
   uint8_t forced = static_cast<uint8_t>(faults.structureStatus);
   if (faults.hasNoStructureHandle && handle == static_cast<uint16_t>(faults.noStructureHandle) &&
-      TakeNoStructureAnswer(server)) {
+      TakeNoStructureAnswer(server, walk)) {
     status = BOARDINFO_STATUS_NO_STRUCTURE;
   } else if (forced != 0 &&
              (!faults.hasStructureStatusHandle || handle == static_cast<uint16_t>(faults.structureStatusHandle))) {
     status = forced;
-  } else if (handle == 0) {
-    index = 0;
   } else {
-    for (index = 0; index < table.count && table.entries[index].handle != handle; ++index) {
-    }
+    index = FindStructure(table, handle, __atomic_load_n(&walk->atStart, __ATOMIC_SEQ_CST) != 0);
   }
   if (status == BOARDINFO_STATUS_OK && index >= table.count) status = BOARDINFO_STATUS_NO_STRUCTURE;
 
@@ -130,7 +140,11 @@ BoardInfoResult AnswerStructure(BoardInfoServer* server, uint16_t handle, uint8_
     }
   }
   uint16_t next = BOARDINFO_LAST_HANDLE;
-  if (entry != nullptr && index + 1 < table.count) next = table.entries[index + 1].handle;
+  if (entry != nullptr) {
+    // The walk has moved past its start once a structure is served; a 0x83 keeps it where it was.
+    __atomic_store_n(&walk->atStart, 0u, __ATOMIC_SEQ_CST);
+    if (index + 1 < table.count) next = table.entries[index + 1].handle;
+  }
   out[0] = status;
   Write16(out + 1, next);
   if (copy != 0) __builtin_memcpy(out + BOARDINFO_STRUCTURE_REPLY_HEADER, table.data + entry->offset, copy);
@@ -209,12 +223,16 @@ void IndexDmiTable(const DmiImage& image, DmiEntry* entries, uint32_t capacity, 
 void InitBoardInfoServer(BoardInfoServer* server, const DmiTable& table, const BoardInfoFaults& faults) {
   server->table = table;
   server->faults = faults;
-  server->structureRequests = 0;
-  server->noStructureLeft = faults.noStructureCount;
 }
 
-BoardInfoResult BoardInfoCall(BoardInfoServer* server, const void* in, size_t inSize, void* out, size_t outSize,
-                              size_t* written) {
+void InitBoardInfoWalk(const BoardInfoServer* server, BoardInfoWalk* walk) {
+  walk->structureRequests = 0;
+  walk->noStructureLeft = server->faults.noStructureCount;
+  walk->atStart = 0;
+}
+
+BoardInfoResult BoardInfoCall(const BoardInfoServer* server, BoardInfoWalk* walk, const void* in, size_t inSize,
+                              void* out, size_t outSize, size_t* written) {
   *written = 0;
   if (in == nullptr || inSize < 2) return kBoardInfoInvalidParameter;
   // Copy the request first: with buffered transfer the reply overwrites it.
@@ -225,11 +243,11 @@ BoardInfoResult BoardInfoCall(BoardInfoServer* server, const void* in, size_t in
   case BOARDINFO_GET_INFO:
     if (inSize < sizeof(BoardInfoInfoRequest)) return kBoardInfoInvalidParameter;
     if (reply == nullptr || outSize < sizeof(BoardInfoInfoReply)) return kBoardInfoBufferTooSmall;
-    return AnswerInformation(server, reply, written);
+    return AnswerInformation(server, walk, reply, written);
   case BOARDINFO_GET_STRUCTURE:
     if (inSize < sizeof(BoardInfoStructureRequest)) return kBoardInfoInvalidParameter;
     if (reply == nullptr || outSize < BOARDINFO_STRUCTURE_REPLY_HEADER) return kBoardInfoBufferTooSmall;
-    return AnswerStructure(server, Read16(request + 2), reply, outSize, written);
+    return AnswerStructure(server, walk, Read16(request + 2), reply, outSize, written);
   default:
     if (reply == nullptr || outSize < 1) return kBoardInfoBufferTooSmall;
     reply[0] = kBoardInfoStatusUnknownFunction;

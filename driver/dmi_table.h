@@ -71,15 +71,24 @@ const uint8_t kBoardInfoStatusBufferTooSmall = 0x8Cu;
 // Status byte for a function code other than 50h and 51h (PnP BIOS UNKNOWN_FUNCTION).
 const uint8_t kBoardInfoStatusUnknownFunction = 0x81u;
 
-// What the driver serves: the table, the settings and the per-walk counters (changed atomically).
+// What the driver serves: the table and the settings; read-only once the device is up.
 struct BoardInfoServer {
   DmiTable table;
   BoardInfoFaults faults;
-  uint32_t structureRequests; // since the latest information request
-  uint32_t noStructureLeft;   // 0x83 answers still due for faults.noStructureHandle
 };
 
 void InitBoardInfoServer(BoardInfoServer* server, const DmiTable& table, const BoardInfoFaults& faults);
+
+// The walk of one open handle (one file object): two callers walking at once never see each other's
+// state. A walk starts at each information request. Fields change atomically.
+struct BoardInfoWalk {
+  uint32_t structureRequests; // since this handle's latest information request
+  uint32_t noStructureLeft;   // 0x83 answers still due for faults.noStructureHandle
+  uint32_t atStart;           // non-zero until the walk's first structure is served: handle 0 means "first"
+};
+
+// A handle as it is opened: no walk started yet, so handle 0 names the structure whose handle is 0.
+void InitBoardInfoWalk(const BoardInfoServer* server, BoardInfoWalk* walk);
 
 enum BoardInfoResult {
   kBoardInfoReplied,          // `*written` bytes of reply are in the output buffer
@@ -88,9 +97,10 @@ enum BoardInfoResult {
   kBoardInfoDeviceError,      // a fault setting asked for a failed request
 };
 
-// One IOCTL_BOARDINFO_CALL. `in` and `out` may be the same buffer (METHOD_BUFFERED): the request is
-// read completely before the reply is written. Nothing outside [out, out + outSize) is written.
-BoardInfoResult BoardInfoCall(BoardInfoServer* server, const void* in, size_t inSize, void* out, size_t outSize,
-                              size_t* written);
+// One IOCTL_BOARDINFO_CALL on the handle whose walk is `walk`. `in` and `out` may be the same buffer
+// (METHOD_BUFFERED): the request is read completely before the reply is written. Nothing outside
+// [out, out + outSize) is written.
+BoardInfoResult BoardInfoCall(const BoardInfoServer* server, BoardInfoWalk* walk, const void* in, size_t inSize,
+                              void* out, size_t outSize, size_t* written);
 
 #endif

@@ -120,6 +120,7 @@ bool SmbiosTableDevice::Call(const void* input, uint32_t inputSize, void* output
     PutWord(out + 4, static_cast<uint16_t>(largest));
     PutDword(out + 6, m_image.tableAddress);
     PutWord(out + 10, static_cast<uint16_t>(m_image.table.size()));
+    m_atStart = true;
     return true;
   }
   if (function != BOARDINFO_GET_STRUCTURE || inputSize < sizeof(BoardInfoStructureRequest) ||
@@ -128,7 +129,7 @@ bool SmbiosTableDevice::Call(const void* input, uint32_t inputSize, void* output
   ++m_structureRequests;
   const uint16_t handle = Word(in + 2);
   size_t index = 0;
-  if (handle != 0 || m_spans.empty()) {
+  if (handle != 0 || !m_atStart || m_spans.empty()) {
     while (index < m_spans.size() && m_spans[index].handle != handle) ++index;
   }
   memset(out, 0, outputSize);
@@ -139,6 +140,7 @@ bool SmbiosTableDevice::Call(const void* input, uint32_t inputSize, void* output
   const SmbiosSpan& span = m_spans[index];
   if (span.size > outputSize - BOARDINFO_STRUCTURE_REPLY_HEADER) return false;
   out[0] = BOARDINFO_STATUS_OK;
+  m_atStart = false;
   PutWord(out + 1, index + 1 < m_spans.size() ? m_spans[index + 1].handle : BOARDINFO_LAST_HANDLE);
   memcpy(out + BOARDINFO_STRUCTURE_REPLY_HEADER, m_image.table.data() + span.offset, span.size);
   return true;

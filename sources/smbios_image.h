@@ -36,8 +36,8 @@ struct SmbiosSpan {
 // The structures up to the end-of-table structure (127) or to the first one that is cut off.
 std::vector<SmbiosSpan> SplitSmbiosTable(const uint8_t* table, size_t size);
 
-// Answers the two requests of the boardinfo protocol from a table: handle 0 is the first
-// structure, an unknown handle gets 0x83, the last structure's next handle is 0xFFFF.
+// Answers the two requests of the boardinfo protocol from a table: handle 0 is the first structure
+// in a walk's first structure request and the structure whose handle is 0 after it, an unknown handle gets 0x83, the last structure's next handle is 0xFFFF.
 class SmbiosTableDevice : public IDmiDevice {
 public:
   explicit SmbiosTableDevice(const SmbiosImage& image);
@@ -50,6 +50,7 @@ private:
   SmbiosImage m_image;
   std::vector<SmbiosSpan> m_spans;
   unsigned m_structureRequests = 0;
+  bool m_atStart = false; // from an information request to the first structure served
 };
 
 #endif

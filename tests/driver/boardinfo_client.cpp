@@ -45,6 +45,8 @@ IoResult BoardInfoClient::Structure(uint16_t handle, DWORD outSize, uint16_t seg
 std::vector<std::vector<uint8_t>> BoardInfoClient::Walk(DWORD outSize, unsigned limit, bool* endedAtLast) {
   std::vector<std::vector<uint8_t>> seen;
   *endedAtLast = false;
+  // As the program walks: an information request starts the walk, so that handle 0 is the first structure.
+  if (!Info().ok) return seen;
   uint16_t handle = 0;
   for (unsigned i = 0; i < limit; ++i) {
     IoResult r = Structure(handle, outSize);

@@ -71,13 +71,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (table.count != count || table.length > view.size) __builtin_trap();
   BoardInfoServer server{};
   InitBoardInfoServer(&server, table, faults);
+  BoardInfoWalk walk;
+  InitBoardInfoWalk(&server, &walk);
 
   // An information request, the walk, then requests made of the control bytes' echoes of the image.
   size_t written = 0;
   uint8_t infoRequest[4] = {0x50, 0, 0, 0};
   std::unique_ptr<uint8_t[]> infoReply(new uint8_t[12]);
   uint16_t largest = 0;
-  if (BoardInfoCall(&server, infoRequest, 4, infoReply.get(), 12, &written) == kBoardInfoReplied)
+  if (BoardInfoCall(&server, &walk, infoRequest, 4, infoReply.get(), 12, &written) == kBoardInfoReplied)
     largest = Word(infoReply.get() + 4);
   uint16_t handle = 0;
   for (unsigned i = 0; i < count + requests && i < 600; ++i) {
@@ -90,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (i >= count && inSize > 0 && (i & 3) == 0) in[0] = static_cast<uint8_t>(0x4F + (i % 5));
     std::unique_ptr<uint8_t[]> out(new uint8_t[outSize ? outSize : 1]);
     written = 0;
-    BoardInfoResult result = BoardInfoCall(&server, in.get(), inSize, outSize ? out.get() : nullptr, outSize, &written);
+    BoardInfoResult result = BoardInfoCall(&server, &walk, in.get(), inSize, outSize ? out.get() : nullptr, outSize, &written);
     if (written > outSize) __builtin_trap();
     if (result == kBoardInfoReplied && written >= 3 && out[0] == 0) handle = Word(out.get() + 1);
     if (i >= count) handle = static_cast<uint16_t>(reader.Take(2));

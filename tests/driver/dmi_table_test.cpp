@@ -35,18 +35,26 @@ public:
     DmiTable table;
     IndexDmiTable(m_view, m_entries.get(), count, &table);
     InitBoardInfoServer(&m_server, table, faults);
+    m_walk = OpenHandle();
+  }
+  // The walk of another open handle of the same device.
+  BoardInfoWalk OpenHandle() const {
+    BoardInfoWalk walk;
+    InitBoardInfoWalk(&m_server, &walk);
+    return walk;
   }
   bool Located() const { return m_located; }
   const DmiTable& Table() const { return m_server.table; }
   const DmiImage& View() const { return m_view; }
 
-  Reply Call(const Bytes& request, size_t outSize) {
+  Reply Call(const Bytes& request, size_t outSize, BoardInfoWalk* walk = nullptr) {
     std::unique_ptr<uint8_t[]> in(request.empty() ? nullptr : new uint8_t[request.size()]);
     if (in) std::memcpy(in.get(), request.data(), request.size());
     std::unique_ptr<uint8_t[]> out(outSize ? new uint8_t[outSize] : nullptr);
     if (out) std::memset(out.get(), 0xCC, outSize);
     size_t written = 12345;
-    BoardInfoResult result = BoardInfoCall(&m_server, in.get(), request.size(), out.get(), outSize, &written);
+    BoardInfoResult result =
+        BoardInfoCall(&m_server, walk ? walk : &m_walk, in.get(), request.size(), out.get(), outSize, &written);
     Reply reply{result, {}};
     if (result == kBoardInfoReplied) {
       EXPECT_LE(written, outSize);
@@ -56,12 +64,12 @@ public:
     }
     return reply;
   }
-  Reply Info(size_t outSize = 12) { return Call({0x50, 0, 0, 0}, outSize); }
-  Reply Get(uint16_t handle, size_t outSize) {
+  Reply Info(BoardInfoWalk* walk = nullptr) { return Call({0x50, 0, 0, 0}, 12, walk); }
+  Reply Get(uint16_t handle, size_t outSize, BoardInfoWalk* walk = nullptr) {
     return Call({0x51, 0, static_cast<uint8_t>(handle), static_cast<uint8_t>(handle >> 8), 0x00, 0xF1, 0, 0},
-                outSize);
+                outSize, walk);
   }
-  Reply Get(uint16_t handle) { return Get(handle, Table().largest + 3); }
+  Reply Get(uint16_t handle, BoardInfoWalk* walk = nullptr) { return Get(handle, Table().largest + 3, walk); }
 
 private:
   Bytes m_image;
@@ -69,6 +77,7 @@ private:
   bool m_located = false;
   std::unique_ptr<DmiEntry[]> m_entries;
   BoardInfoServer m_server{};
+  BoardInfoWalk m_walk{};
 };
 
 uint16_t Word(const Bytes& b, size_t at) { return static_cast<uint16_t>(b.at(at) | (b.at(at + 1) << 8)); }
@@ -76,11 +85,13 @@ uint32_t Dword(const Bytes& b, size_t at) { return Word(b, at) | (static_cast<ui
 
 Bytes ReplyBody(const Reply& r) { return Bytes(r.bytes.begin() + 3, r.bytes.end()); }
 
-std::vector<Bytes> Walk(Driver& d) {
+// The program's walk: an information request, then handle 0 and each next handle.
+std::vector<Bytes> Walk(Driver& d, BoardInfoWalk* walk = nullptr) {
   std::vector<Bytes> seen;
+  if (d.Info(walk).result != kBoardInfoReplied) return seen;
   uint16_t handle = 0;
   for (unsigned i = 0; i < 70000; ++i) {
-    Reply r = d.Get(handle);
+    Reply r = d.Get(handle, walk);
     if (r.result != kBoardInfoReplied || r.bytes.at(0) != 0) break;
     seen.push_back(ReplyBody(r));
     handle = Word(r.bytes, 1);
@@ -257,6 +268,7 @@ TEST(StructureRequest, WalksInTableOrder) {
 
 TEST(StructureRequest, HandleZeroIsTheFirstAndEachHandleIsFound) {
   Driver d(SmDump(Concat({kB, kA, kEnd})));
+  ASSERT_EQ(kBoardInfoReplied, d.Info().result);
   Reply first = d.Get(0);
   ASSERT_EQ(kBoardInfoReplied, first.result);
   EXPECT_EQ(0, first.bytes[0]);
@@ -295,7 +307,48 @@ TEST(StructureRequest, DuplicateHandleFindsTheFirst) {
   Bytes again = Structure(4, 0x10, {7, 7, 7, 7, 7});
   Driver d(SmDump(Concat({kA, again, kEnd})));
   EXPECT_EQ(kA, ReplyBody(d.Get(0x10)));
+  d.Info();
   EXPECT_EQ(0x10, Word(d.Get(0).bytes, 1));
+}
+
+// Vendor structures first and the BIOS structure with handle 0 in the middle, as on many notebooks and
+// servers: the walk comes back to handle 0 and must get that structure, once.
+const std::vector<Bytes> kVendorFirst = {
+    Structure(218, 0xDA00, {1, 2, 3, 4, 5, 6}),
+    Structure(218, 0xDA01, {7, 8}, {"vendor"}),
+    Structure(0, 0x0000, {1, 2, 0, 0xE8, 3, 0x0F}, {"Dell Inc.", "1.21.0"}),
+    Structure(1, 0x0001, {1, 2, 3, 4}, {"Dell Inc.", "Latitude 7420", "A00", "ABC1234"}),
+    EndOfTable(0xFEFF),
+};
+
+TEST(StructureRequest, HandleZeroIsTheFirstOnlyAtTheWalksStart) {
+  Driver d(SmDump(Concat(kVendorFirst)));
+  EXPECT_EQ(kVendorFirst, Walk(d));
+  // A handle that never asked for information has no walk to start: 0 is the BIOS structure.
+  BoardInfoWalk fresh = d.OpenHandle();
+  EXPECT_EQ(kVendorFirst[2], ReplyBody(d.Get(0, &fresh)));
+  // A 0x83 at the start keeps the walk there: the repeated request still gets the first structure.
+  BoardInfoFaults f{};
+  f.hasNoStructureHandle = true;
+  f.noStructureHandle = 0;
+  f.noStructureCount = 1;
+  Driver faulty(SmDump(Concat(kVendorFirst)), f);
+  faulty.Info();
+  EXPECT_EQ(0x83, faulty.Get(0).bytes.at(0));
+  EXPECT_EQ(kVendorFirst[0], ReplyBody(faulty.Get(0)));
+}
+
+TEST(StructureRequest, EachHandleWalksOnItsOwn) {
+  Driver d(SmDump(Concat(kVendorFirst)));
+  BoardInfoWalk other = d.OpenHandle();
+  d.Info();
+  EXPECT_EQ(kVendorFirst[0], ReplyBody(d.Get(0)));
+  // The other handle's walk starts and runs to its end between two requests of the first.
+  EXPECT_EQ(kVendorFirst, Walk(d, &other));
+  EXPECT_EQ(kVendorFirst[2], ReplyBody(d.Get(0)));
+  d.Info();
+  EXPECT_EQ(kVendorFirst[0], ReplyBody(d.Get(0)));
+  EXPECT_EQ(kVendorFirst[2], ReplyBody(d.Get(0, &other)));
 }
 
 TEST(StructureRequest, SizesAreChecked) {
@@ -303,7 +356,7 @@ TEST(StructureRequest, SizesAreChecked) {
   EXPECT_EQ(kBoardInfoInvalidParameter, d.Call({0x51, 0, 0, 0}, 64).result);
   EXPECT_EQ(kBoardInfoInvalidParameter, d.Call({0x51, 0, 0, 0, 0, 0, 0}, 64).result);
   EXPECT_EQ(kBoardInfoBufferTooSmall, d.Get(0, 2).result);
-  EXPECT_EQ(kBoardInfoBufferTooSmall, d.Get(0, 0).result);
+  EXPECT_EQ(kBoardInfoBufferTooSmall, d.Get(0, size_t{0}).result);
 }
 
 TEST(StructureRequest, TooSmallBufferGets8CAndNoBytes) {
@@ -353,12 +406,14 @@ TEST(Request, SharedBufferIsReadBeforeItIsWritten) {
   IndexDmiTable(view, entries.data(), static_cast<uint32_t>(entries.size()), &table);
   BoardInfoServer server{};
   InitBoardInfoServer(&server, table, {});
+  BoardInfoWalk walk;
+  InitBoardInfoWalk(&server, &walk);
   // Buffered transfer: one block holds the request and receives the reply.
   std::unique_ptr<uint8_t[]> block(new uint8_t[64]);
   const uint8_t request[8] = {0x51, 0, 0x01, 0x01, 0, 0xF1, 0, 0};
   std::memcpy(block.get(), request, sizeof(request));
   size_t written = 0;
-  ASSERT_EQ(kBoardInfoReplied, BoardInfoCall(&server, block.get(), 8, block.get(), 64, &written));
+  ASSERT_EQ(kBoardInfoReplied, BoardInfoCall(&server, &walk, block.get(), 8, block.get(), 64, &written));
   EXPECT_EQ(expected.bytes, Bytes(block.get(), block.get() + written));
 }
 

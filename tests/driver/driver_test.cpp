@@ -21,7 +21,7 @@
 using drivertest::BoardInfoClient;
 using drivertest::DriverSettings;
 using drivertest::IoResult;
-using tablebuilder::Bytes;
+using namespace tablebuilder;
 
 namespace {
 
@@ -115,12 +115,23 @@ void ExpectServes(const std::vector<Bytes>& structures, uint8_t major) {
   EXPECT_EQ(BOARDINFO_STATUS_NO_STRUCTURE, unknown.Status());
   EXPECT_EQ(3u, unknown.returned);
 
+  // Past a walk's first request, handle 0 is the structure whose handle is 0; a new walk's first is the first.
+  const auto withZero = std::find_if(structures.begin(), structures.end(),
+                                     [](const Bytes& s) { return s[2] == 0 && s[3] == 0; });
   IoResult zero = device.Structure(0, std::max<DWORD>(replySize, 3));
   ASSERT_TRUE(zero.ok) << zero.error;
-  if (structures.empty()) {
+  if (withZero == structures.end()) {
     EXPECT_EQ(BOARDINFO_STATUS_NO_STRUCTURE, zero.Status());
   } else {
-    EXPECT_EQ(structures.front(), zero.Structure());
+    EXPECT_EQ(*withZero, zero.Structure());
+  }
+  ASSERT_TRUE(device.Info().ok);
+  IoResult first = device.Structure(0, std::max<DWORD>(replySize, 3));
+  ASSERT_TRUE(first.ok) << first.error;
+  if (structures.empty()) {
+    EXPECT_EQ(BOARDINFO_STATUS_NO_STRUCTURE, first.Status());
+  } else {
+    EXPECT_EQ(structures.front(), first.Structure());
   }
 }
 
@@ -144,6 +155,25 @@ TEST(DeviceNames, OtherNamesDoNotOpen) {
     EXPECT_FALSE(device.IsOpen()) << path;
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), device.OpenError()) << path;
   }
+}
+
+// Each open handle walks on its own: another program's walk between two requests does not move it.
+TEST(DeviceNames, EachHandleHasAWalkOfItsOwn) {
+  const std::vector<Bytes> table = {Structure(218, 0xDA00, {1, 2}), Structure(0, 0x0000, {1, 2, 0, 0xE8, 3, 0x0F}, {"V", "B1"}),
+                                    EndOfTable(0x0001)};
+  std::wstring path = drivertest::WriteTempFile(L"boardinfo-two-walks.bin", SmDump(Concat(table)));
+  ASSERT_DRIVER(Table(path));
+  BoardInfoClient first;
+  BoardInfoClient second;
+  ASSERT_TRUE(first.Info().ok);
+  EXPECT_EQ(table[0], first.Structure(0, 100).Structure());
+  bool endedAtLast = false;
+  EXPECT_EQ(table, second.Walk(100, 10, &endedAtLast));
+  EXPECT_TRUE(endedAtLast);
+  ASSERT_TRUE(second.Info().ok);
+  // The first handle is past its start: 0 is the BIOS structure; the second has just started again.
+  EXPECT_EQ(table[1], first.Structure(0, 100).Structure());
+  EXPECT_EQ(table[0], second.Structure(0, 100).Structure());
 }
 
 TEST(DeviceNames, SeveralHandlesAtOnceServeTheSameTable) {
@@ -323,11 +353,13 @@ TEST_P(GeneratedTables, ServesTheCompleteStructures) {
   ExpectServes(c.served, c.major);
 }
 
-using namespace tablebuilder;
 const Bytes kA = Structure(0, 0x0010, {1, 2, 0, 0xE8, 3, 0x0F}, {"Vendor", "2.01"});
 const Bytes kB = Structure(1, 0x0011, {1, 2, 3, 4}, {"Maker", "Model", "v1", "SN 1234"});
 const Bytes kC = Structure(4, 0x0012, Bytes(0x1E, 3));
 const Bytes kEnd = EndOfTable(0x0013);
+const Bytes kVendor = Structure(218, 0xDA00, {1, 2, 3, 4, 5, 6});
+const Bytes kVendor2 = Structure(218, 0xDA01, {7}, {"vendor"});
+const Bytes kZeroBios = Structure(0, 0x0000, {1, 2, 0, 0xE8, 3, 0x0F}, {"Dell Inc.", "1.21.0"});
 const std::vector<Bytes> kMany = ManyStructures(200);
 
 INSTANTIATE_TEST_SUITE_P(
@@ -347,6 +379,9 @@ INSTANTIATE_TEST_SUITE_P(
         GeneratedCase{"LegacyDmi", DmiDump(Concat({kB, kEnd}), 0x21), {kB, kEnd}, 2},
         GeneratedCase{"RsmbBlob", RsmbBlob(Concat({kC, kA, kEnd}), 3, 1), {kC, kA, kEnd}, 3},
         GeneratedCase{"RsmbLengthBeyond", RsmbBlob(Concat({kC, kA}), 2, 8, 0x1000000), {kC, kA}, 2},
+        GeneratedCase{"VendorStructuresBeforeHandleZero",
+                      SmDump(Concat({kVendor, kVendor2, kZeroBios, kB, kEnd}), 2, 8),
+                      {kVendor, kVendor2, kZeroBios, kB, kEnd}, 2},
         GeneratedCase{"TwoHundredStructures", SmDump(Concat(kMany), 2, 8), kMany, 2}),
     [](const testing::TestParamInfo<GeneratedCase>& info) { return std::string(info.param.name); });
 
