@@ -55,6 +55,14 @@ inline std::vector<Bytes> ManyStructures(unsigned count) {
   return list;
 }
 
+// Makes the bytes [from, from + length) of an entry point add up to 0 through the byte at `at`.
+inline void Checksum(Bytes& b, size_t from, size_t length, size_t at) {
+  b[at] = 0;
+  uint8_t sum = 0;
+  for (size_t i = from; i < from + length; ++i) sum = static_cast<uint8_t>(sum + b[i]);
+  b[at] = static_cast<uint8_t>(-sum);
+}
+
 // A `dmidecode --dump-bin` image with a 2.x entry point: "_SM_" (31 bytes), table at 0x20.
 inline Bytes SmDump(const Bytes& table, uint8_t major = 2, uint8_t minor = 4, uint16_t count = 0,
                     int64_t lengthOverride = -1) {
@@ -70,6 +78,8 @@ inline Bytes SmDump(const Bytes& table, uint8_t major = 2, uint8_t minor = 4, ui
   Put32(image, 0x18, 0x20);
   Put16(image, 0x1C, count);
   image[0x1E] = static_cast<uint8_t>((major << 4) | minor);
+  Checksum(image, 0x10, 0x0F, 0x15);
+  Checksum(image, 0, 0x1F, 0x04);
   image.insert(image.end(), table.begin(), table.end());
   return image;
 }
@@ -85,6 +95,7 @@ inline Bytes Sm3Dump(const Bytes& table, uint8_t major = 3, uint8_t minor = 2, i
   image[0x0A] = 1;
   Put32(image, 0x0C, static_cast<uint32_t>(maxSize >= 0 ? maxSize : static_cast<int64_t>(table.size())));
   Put32(image, 0x10, 0x20);
+  Checksum(image, 0, 0x18, 0x05);
   image.insert(image.end(), table.begin(), table.end());
   return image;
 }
