@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the program's icon (a processor chip with an "i") into res/KCCSystemInfo.ico, 16 and 32 pixels."""
+"""Draws the program's icon (a processor chip with an "i") into res/KCCSystemInfo.ico: 16, 20, 24, 32, 40, 48
+and 64 pixels (100% to 200% of the small and large icon sizes), 32-bit with alpha, which XP shows as well."""
 import struct, sys
 
 def pixel(x, y, n):
@@ -17,23 +18,36 @@ def pixel(x, y, n):
             return (0xb0, 0xb0, 0xb8, 255)
     return (0, 0, 0, 0)
 
+SAMPLES = 4                                   # per axis: edges are smoothed at every size
+
+def smooth(x, y, n):
+    """The pixel's colour averaged over SAMPLES x SAMPLES points, alpha-weighted."""
+    r = g = b = a = 0
+    for i in range(SAMPLES):
+        for j in range(SAMPLES):
+            pr, pg, pb, pa = pixel(x + (i + 0.5) / SAMPLES, y + (j + 0.5) / SAMPLES, n)
+            r, g, b, a = r + pr * pa, g + pg * pa, b + pb * pa, a + pa
+    if a == 0:
+        return (0, 0, 0, 0)
+    return (round(r / a), round(g / a), round(b / a), round(a / SAMPLES ** 2))
+
 def image(n):
     rows = []
     for y in range(n - 1, -1, -1):           # bottom-up DIB
         for x in range(n):
-            r, g, b, a = pixel(x, y, n)
+            r, g, b, a = smooth(x, y, n)
             rows.append(struct.pack('BBBB', b, g, r, a))
     xor = b''.join(rows)
     mask_row = ((n + 31) // 32) * 4
     and_mask = bytearray(mask_row * n)
     for y in range(n):
         for x in range(n):
-            if pixel(x, n - 1 - y, n)[3] == 0:
+            if smooth(x, n - 1 - y, n)[3] == 0:
                 and_mask[y * mask_row + x // 8] |= 0x80 >> (x % 8)
     header = struct.pack('<IiiHHIIiiII', 40, n, 2 * n, 1, 32, 0, len(xor) + len(and_mask), 0, 0, 0, 0)
     return header + xor + bytes(and_mask)
 
-sizes = (16, 32)
+sizes = (16, 20, 24, 32, 40, 48, 64)
 images = [image(n) for n in sizes]
 out = struct.pack('<HHH', 0, 1, len(sizes))
 offset = 6 + 16 * len(sizes)
