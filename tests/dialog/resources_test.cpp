@@ -95,6 +95,27 @@ TEST(ExeResources, OnlyIconVersionAndManifest) {
   EXPECT_NE(nullptr, ::FindResourceW(exe.Get(), MAKEINTRESOURCEW(IDR_MAINFRAME), reinterpret_cast<LPCWSTR>(RT_GROUP_ICON)));
 }
 
+// 100% to 200% of the small (16) and large (32) icon: the window menu, the taskbar and the About box at
+// every DPI pick an image drawn for their size. LookupIconIdFromDirectoryEx finds each size exactly.
+TEST(ExeResources, IconGroupHasEverySizeUpTo200Percent) {
+  Module exe(ProgramPath());
+  HRSRC group = ::FindResourceW(exe.Get(), MAKEINTRESOURCEW(IDR_MAINFRAME), reinterpret_cast<LPCWSTR>(RT_GROUP_ICON));
+  ASSERT_NE(nullptr, group);
+  auto* directory = static_cast<BYTE*>(::LockResource(::LoadResource(exe.Get(), group)));
+  ASSERT_NE(nullptr, directory);
+  const WORD count = *reinterpret_cast<const WORD*>(directory + 4);
+  EXPECT_EQ(7, count);
+  for (int size : {16, 20, 24, 32, 40, 48, 64}) {
+    const int id = ::LookupIconIdFromDirectoryEx(directory, TRUE, size, size, LR_DEFAULTCOLOR);
+    HRSRC image = ::FindResourceW(exe.Get(), MAKEINTRESOURCEW(id), reinterpret_cast<LPCWSTR>(RT_ICON));
+    ASSERT_NE(nullptr, image) << size;
+    const auto* header = static_cast<const BITMAPINFOHEADER*>(::LockResource(::LoadResource(exe.Get(), image)));
+    EXPECT_EQ(size, header->biWidth);
+    EXPECT_EQ(2 * size, header->biHeight); // image and mask
+    EXPECT_EQ(32, header->biBitCount);
+  }
+}
+
 TEST(ExeResources, ManifestNamesTheAssemblyAndCommonControls6) {
   Module exe(ProgramPath());
   HRSRC found = ::FindResourceW(exe.Get(), MAKEINTRESOURCEW(1), reinterpret_cast<LPCWSTR>(RT_MANIFEST));
@@ -104,6 +125,8 @@ TEST(ExeResources, ManifestNamesTheAssemblyAndCommonControls6) {
   EXPECT_NE(std::string::npos, manifest.find("name=\"Microsoft.Windows.KCCSystemInfo\""));
   EXPECT_NE(std::string::npos, manifest.find("version=\"1.0.0.0\" processorArchitecture=\"x86\""));
   EXPECT_NE(std::string::npos, manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
+  EXPECT_NE(std::string::npos,
+            manifest.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>"));
 }
 
 std::wstring VersionString(const std::vector<BYTE>& block, const wchar_t* key, DWORD* error) {

@@ -331,6 +331,152 @@ bool ReadList(HWND list, ListContent& content, DWORD& error) {
   return true;
 }
 
+namespace {
+
+// A screen DC with a font selected, for measuring texts.
+class MeasuringDC {
+public:
+  explicit MeasuringDC(HFONT font) : m_dc(::GetDC(nullptr)) {
+    if (m_dc) m_old = ::SelectObject(m_dc, font);
+  }
+  ~MeasuringDC() {
+    if (m_dc) {
+      ::SelectObject(m_dc, m_old);
+      ::ReleaseDC(nullptr, m_dc);
+    }
+  }
+  MeasuringDC(const MeasuringDC&) = delete;
+  MeasuringDC& operator=(const MeasuringDC&) = delete;
+  bool Ok() const { return m_dc && m_old; }
+  // The rectangle DrawTextW needs for `text` with `format`, starting from `width` pixels.
+  SIZE Extent(const std::wstring& text, UINT format, int width) const {
+    RECT rect = {0, 0, width, 0};
+    ::DrawTextW(m_dc, text.c_str(), static_cast<int>(text.size()), &rect, format | DT_CALCRECT);
+    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+  }
+
+private:
+  HDC m_dc;
+  HGDIOBJ m_old = nullptr;
+};
+
+// Steps over a template's sz_Or_Ord field (0x0000, 0xFFFF plus an ordinal, or a string).
+const WORD* SkipNameOrOrdinal(const WORD* at, const WORD* end) {
+  if (at >= end) return end;
+  if (*at == 0xFFFF) return at + 2;
+  while (at < end && *at != 0) ++at;
+  return at < end ? at + 1 : end;
+}
+
+// What a list view draws around a cell's text (its label padding), and around a button's or a group
+// box's caption; the same at every DPI in comctl32.
+constexpr int kCellPadding = 12;
+constexpr int kButtonPadding = 6;
+constexpr int kGroupPadding = 16;
+
+bool MeasureList(HWND list, int id, std::vector<TextFit>& fits, DWORD& error) {
+  ListContent content;
+  if (!ReadList(list, content, error)) return false;
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(list, &pid);
+  ProcessHandle process(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, pid);
+  if (!process.Get()) {
+    error = ::GetLastError();
+    return false;
+  }
+  for (size_t row = 0; row < content.rows.size(); ++row) {
+    for (int column = 0; column < 2 && column < static_cast<int>(content.columnWidths.size()); ++column) {
+      const std::wstring& text = column == 0 ? content.rows[row].first : content.rows[row].second;
+      if (text.empty()) continue;
+      const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
+      RemoteBlock block(process.Get(), bytes);
+      LRESULT width = 0;
+      if (!block.Address() || !::WriteProcessMemory(process.Get(), block.Address(), text.c_str(), bytes, nullptr) ||
+          !Send(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(block.Address()), width)) {
+        error = ::GetLastError();
+        return false;
+      }
+      TextFit fit;
+      fit.control = id;
+      fit.row = static_cast<int>(row);
+      fit.column = column;
+      fit.text = text;
+      fit.needed = static_cast<int>(width) + kCellPadding;
+      fit.available = content.columnWidths[static_cast<size_t>(column)];
+      fits.push_back(fit);
+    }
+  }
+  return true;
+}
+
+} // namespace
+
+HFONT CreateTemplateFont(HMODULE module, int templateId) {
+  HRSRC resource = ::FindResourceW(module, MAKEINTRESOURCEW(templateId), MAKEINTRESOURCEW(5)); // RT_DIALOG
+  HGLOBAL loaded = resource ? ::LoadResource(module, resource) : nullptr;
+  const WORD* at = loaded ? static_cast<const WORD*>(::LockResource(loaded)) : nullptr;
+  if (!at) return nullptr;
+  const WORD* end = at + ::SizeofResource(module, resource) / sizeof(WORD);
+  // DLGTEMPLATEEX: version 1, signature 0xFFFF, help id, extended style, style, item count, x, y, cx, cy.
+  if (end - at < 13 || at[0] != 1 || at[1] != 0xFFFF) return nullptr;
+  const DWORD style = at[6] | (static_cast<DWORD>(at[7]) << 16);
+  if (!(style & DS_SETFONT)) return nullptr;
+  at = SkipNameOrOrdinal(at + 13, end); // menu
+  at = SkipNameOrOrdinal(at, end);      // window class
+  at = SkipNameOrOrdinal(at, end);      // title (a string)
+  if (end - at < 4) return nullptr;
+  // Point size, weight, italic and character set, then the face name.
+  const int points = at[0];
+  const int weight = at[1];
+  const BYTE italic = static_cast<BYTE>(at[2] & 0xFF);
+  const BYTE charset = static_cast<BYTE>(at[2] >> 8);
+  std::wstring face(reinterpret_cast<const wchar_t*>(at + 3));
+  // DS_SHELLFONT with "MS Shell Dlg" asks for the shell's dialog font.
+  if ((style & DS_SHELLFONT) == DS_SHELLFONT && face == L"MS Shell Dlg") face = L"MS Shell Dlg 2";
+  HDC screen = ::GetDC(nullptr);
+  const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
+  if (screen) ::ReleaseDC(nullptr, screen);
+  return ::CreateFontW(-::MulDiv(points, dpi, 72), 0, 0, 0, weight, italic, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+}
+
+bool MeasureTexts(HWND dialog, HFONT font, std::vector<TextFit>& fits, DWORD& error) {
+  for (HWND child : Children(dialog)) {
+    if (::GetParent(child) != dialog || !::IsWindowVisible(child)) continue;
+    const int id = ::GetDlgCtrlID(child) & 0xFFFF;
+    const std::wstring kind = ClassName(child);
+    if (::lstrcmpiW(kind.c_str(), WC_LISTVIEWW) == 0) {
+      if (!MeasureList(child, id, fits, error)) return false;
+      continue;
+    }
+    const bool isStatic = IsStatic(child);
+    if ((!isStatic && ::lstrcmpiW(kind.c_str(), L"Button") != 0) || IsIconStatic(child)) continue;
+    const std::wstring text = WindowText(child);
+    if (text.empty()) continue;
+    MeasuringDC dc(font);
+    if (!dc.Ok()) {
+      error = ERROR_INVALID_HANDLE;
+      return false;
+    }
+    RECT client{};
+    ::GetClientRect(child, &client);
+    TextFit fit;
+    fit.control = id;
+    fit.text = text;
+    if (isStatic) {
+      // A static wraps its text at its width: the lines must fit its height.
+      fit.needed = dc.Extent(text, DT_WORDBREAK | DT_EXPANDTABS, client.right).cy;
+      fit.available = client.bottom;
+    } else {
+      const bool group = (::GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+      fit.needed = dc.Extent(text, DT_SINGLELINE, 0).cx + (group ? kGroupPadding : kButtonPadding);
+      fit.available = client.right;
+    }
+    fits.push_back(fit);
+  }
+  return true;
+}
+
 ULONGLONG NowMs() { return ::GetTickCount64(); }
 
 std::string ToUtf8(const std::wstring& text) {

@@ -73,6 +73,25 @@ struct ListContent {
 // Reads `list`; on failure returns false with the Win32 error in `error`.
 bool ReadList(HWND list, ListContent& content, DWORD& error);
 
+// One text of a dialog and the room it has, in pixels: `needed` > `available` means it is cut.
+struct TextFit {
+  int control = 0; // control id
+  int row = -1;    // list row, or -1 for the control's own text
+  int column = -1; // list column
+  std::wstring text;
+  int needed = 0;
+  int available = 0;
+};
+
+// The font a dialog template names (DS_SETFONT or DS_SHELLFONT), made for this process's DPI. GDI handles
+// do not cross processes, so the font of another process's dialog is made again from its template.
+HFONT CreateTemplateFont(HMODULE module, int templateId);
+
+// Measures the texts of a dialog of another process: buttons, statics and group boxes with `font` (a
+// static's wrapped lines against its height, the others' width), and each list cell with the list's own
+// measure against its column's width. False with the Win32 error on failure.
+bool MeasureTexts(HWND dialog, HFONT font, std::vector<TextFit>& fits, DWORD& error);
+
 // Milliseconds since some fixed point, for time-outs.
 ULONGLONG NowMs();
 

@@ -2,6 +2,8 @@
 #include "tools/dlgread/dialog_reader.h"
 #include "tools/dlgread/text_escape.h"
 
+#include "res/resource.h"
+
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -22,6 +24,9 @@ const wchar_t kUsageText[] =
     L"  replay CAPTION                     columns and rows of list 1001, then of list 1000\n"
     L"  window CAPTION                     handle, process, rectangles and state of the dialog\n"
     L"  controls CAPTION                   the dialog's child controls\n"
+    L"  fit CAPTION SATELLITE              each text of the dialog and of the other dialogs of its process\n"
+    L"                                     (an open About box) in the font of the satellite's templates:\n"
+    L"                                     the room it needs and has, ok or cut\n"
     L"  close CAPTION [TIMEOUT_MS]         post WM_CLOSE and wait until the window is gone\n"
     L"  click CAPTION ID                   post a click of control ID (WM_COMMAND, BN_CLICKED)\n"
     L"  sysmenu CAPTION ID                 post WM_SYSCOMMAND ID\n"
@@ -231,6 +236,44 @@ private:
   HMODULE m_module;
 };
 
+// The program's dialog first, then the other visible dialogs of its process.
+int Fit(const Options& options, const std::wstring& caption, const std::wstring& satellite) {
+  HWND main = RequireProgramDialog(options, caption);
+  if (!main) return kNotFound;
+  const std::wstring path = dlgread::WindowsPath(satellite);
+  DataModule module(path);
+  HFONT font = module.Get() ? dlgread::CreateTemplateFont(module.Get(), IDD_KCCSYSTEMINFO_DIALOG) : nullptr;
+  if (!font) {
+    Err(L"dlgread: no dialog font in " + path + L": error " + Number(::GetLastError()) + L"\n");
+    return kNotFound;
+  }
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(main, &pid);
+  std::vector<HWND> dialogs{main};
+  for (HWND other : dlgread::TopLevelDialogs(pid)) {
+    if (other != main && ::IsWindowVisible(other)) dialogs.push_back(other);
+  }
+  std::wstring text;
+  for (HWND dialog : dialogs) {
+    std::vector<dlgread::TextFit> fits;
+    DWORD error = 0;
+    if (!dlgread::MeasureTexts(dialog, font, fits, error)) {
+      Err(L"dlgread: cannot measure " + Quoted(dlgread::WindowText(dialog)) + L": error " + Number(error) + L"\n");
+      ::DeleteObject(font);
+      return kNotFound;
+    }
+    text += L"dialog\t" + dlgread::EscapeField(dlgread::WindowText(dialog)) + L"\n";
+    for (const dlgread::TextFit& fit : fits) {
+      text += L"fit\t" + Number(fit.control) + L"\t" + Number(fit.row) + L"\t" + Number(fit.column) + L"\t" +
+              Number(fit.needed) + L"\t" + Number(fit.available) + L"\t" + (fit.needed <= fit.available ? L"ok" : L"cut") +
+              L"\t" + dlgread::EscapeField(fit.text) + L"\n";
+    }
+  }
+  ::DeleteObject(font);
+  Out(text);
+  return kOk;
+}
+
 int String(const std::wstring& file, unsigned long id) {
   const std::wstring path = dlgread::WindowsPath(file);
   DataModule module(path);
@@ -293,6 +336,7 @@ int Run(int argc, wchar_t** argv) {
     if (command == L"sysmenu") return Post(options, caption, WM_SYSCOMMAND, number);
     if (command == L"string") return String(caption, number);
   }
+  if (args.size() == 3 && command == L"fit") return Fit(options, caption, args[2]);
   return Usage();
 }
 
