@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# The release zip as a Windows user goes: unpacked into C:\Program Files\KCCSystemInfo of a fresh prefix,
+# install-driver.cmd run with wine's cmd (refused first under a token without administrator rights), the
+# program's dialog read, the install run again from a 32-bit command prompt, then remove-driver.cmd.
+#   release_test.sh DIST_DIR BIN_DIR RUN_RESTRICTED STATE_DIR
+set -uo pipefail
+dist=${1:?dist} bin=${2:?bin} restricted=${3:?run_restricted.exe} state=${4:?state dir}
+top=$(cd "$(dirname "$0")/../.." && pwd)
+zip=$(ls "$dist"/KCCSystemInfo-*.zip 2>/dev/null | head -n 1)
+failed=0 passed=0
+check() { # check NAME COMMAND...: one named expectation
+  local name=$1; shift
+  if "$@"; then passed=$((passed + 1)); else echo "FAIL $name"; failed=$((failed + 1)); fi
+}
+[ -f "$zip" ] || { echo "release: no zip in $dist (tools/package.sh)"; exit 1; }
+
+# Packing again gives the same bytes.
+"$top/tools/package.sh" --bin "$bin" "$state.repack" >/dev/null
+check "the zip packs to the same bytes again" cmp -s "$zip" "$state.repack/$(basename "$zip")"
+rm -rf "$state.repack"
+
+# A fresh prefix each run: copied from the replay template when there is one.
+rm -rf "$state"
+template=$(dirname "$bin")/replay-template/prefix
+[ -f "$template/.kcc-ready" ] && export KCC_PREFIX_TEMPLATE=$template
+"$top/tests/harness/testenv.sh" start "$state" >/dev/null || exit 1
+trap '"$top/tests/harness/testenv.sh" stop "$state"' EXIT
+eval "$("$top/tests/harness/testenv.sh" env "$state")"
+work=$state/work
+mkdir -p "$work"
+
+folder=$WINEPREFIX/drive_c/Program\ Files/KCCSystemInfo
+mkdir -p "$folder"
+python3 -m zipfile -e "$zip" "$folder"
+install='C:\Program Files\KCCSystemInfo\install-driver.cmd'
+remove='C:\Program Files\KCCSystemInfo\remove-driver.cmd'
+exe='C:\Program Files\KCCSystemInfo\KCCSystemInfo.exe'
+services='HKLM\SOFTWARE\Varnel Corporation\Shared Info\Shared Services'
+svckey='HKLM\System\CurrentControlSet\Services\boardinfo'
+driver_file=$WINEPREFIX/drive_c/windows/system32/drivers/boardinfo.sys
+
+# What the install may change: the service key, the location value (32-bit view), the driver file.
+snapshot() {
+  { wine reg query "$svckey" /s 2>/dev/null | tr -d '\r' | grep -v '^$'
+    echo "location: $(wine reg query "$services" /v boardinfo /reg:32 2>/dev/null | tr -d '\r' | grep REG_)"
+    [ -f "$driver_file" ] && md5sum < "$driver_file" || echo "no driver file"
+  } > "$1"
+}
+# Runs the program, reads its lists, closes it with /halt.
+caption=$(wine "$bin/dlgread.exe" string "C:\\Program Files\\KCCSystemInfo\\KCCSystemInfoENU.dll" 500 | tr -d '\r')
+dialog() {
+  wine "$exe" >/dev/null 2>&1 &
+  local pid=$!
+  wine "$bin/dlgread.exe" wait "$caption" 30000 >/dev/null && wine "$bin/dlgread.exe" lists "$caption" | tr -d '\r' > "$1"
+  wine "$exe" /halt >/dev/null 2>&1
+  wait "$pid" 2>/dev/null
+}
+row() { grep -P "^$1\t$2\t" "$3" | cut -f4; }
+
+# 1. Without administrator rights: a clear refusal, and nothing changed.
+snapshot "$work/fresh.txt"
+wine "$restricted" cmd /c "$install" > "$work/refused.out" 2>&1
+status=$?
+check "refused without administrator rights (status $status)" [ "$status" = 1 ]
+check "the refusal says why" grep -q 'needs administrator rights' "$work/refused.out"
+snapshot "$work/after-refusal.txt"
+check "a refusal changes nothing" cmp -s "$work/fresh.txt" "$work/after-refusal.txt"
+
+# 2. Another driver named by the location value: said, and nothing changed.
+wine reg add "$services" /v boardinfo /d 'C:\Maker\boardinfo.sys' /reg:32 /f >/dev/null 2>&1
+snapshot "$work/maker.txt"
+wine cmd /c "$install" > "$work/maker.out" 2>&1
+check "another driver's location is left alone" [ $? = 1 ]
+check "it says so" grep -q 'already names another driver' "$work/maker.out"
+snapshot "$work/after-maker.txt"
+check "nothing changed beside another driver" cmp -s "$work/maker.txt" "$work/after-maker.txt"
+wine reg delete 'HKLM\SOFTWARE\Varnel Corporation' /reg:32 /f >/dev/null 2>&1
+
+# 3. The install, then the dialog with the processor from the installed driver serving a table file.
+wine cmd /c "$install" > "$work/install.out" 2>&1
+check "install-driver.cmd succeeds: $(tr -d '\r' < "$work/install.out")" [ $? = 0 ]
+check "the x64 driver is where Windows keeps drivers" cmp -s "$driver_file" "$folder/driver/x64/boardinfo.sys"
+check "the service starts with Windows" sh -c "wine reg query '$svckey' /v Start | grep -q 0x2"
+check "the driver location is registered" sh -c "wine reg query '$services' /v boardinfo /reg:32 | tr -d '\r' | grep -q 'REG_SZ *boardinfo$'"
+"$top/tools/boardinfo-service.sh" restart --table "$top/tests/driver/samples/varnel-notebook.bin" ||
+  echo "FAIL the installed driver did not start with a table file"
+dialog "$work/installed.txt"
+check "the processor comes from the installed driver" \
+  [ "$(row 1001 0 "$work/installed.txt")" = "Intel(R) Pentium(R) M processor 1.60GHz" ]
+check "and its speed" [ "$(row 1001 1 "$work/installed.txt")" = "1.60 GHz" ]
+
+# 4. The install again, from a 32-bit command prompt (System32 redirected): nothing changes.
+snapshot "$work/installed-state.txt"
+wine 'C:\windows\syswow64\cmd.exe' /c "$install" > "$work/again.out" 2>&1
+check "a second install succeeds: $(tr -d '\r' < "$work/again.out")" [ $? = 0 ]
+snapshot "$work/again-state.txt"
+check "a second install changes nothing" diff -u "$work/installed-state.txt" "$work/again-state.txt"
+
+# 5. The removal: the service and the value are gone, and the dialog shows the fall-backs.
+wine cmd /c "$remove" > "$work/remove.out" 2>&1
+check "remove-driver.cmd succeeds: $(tr -d '\r' < "$work/remove.out")" [ $? = 0 ]
+check "the service is gone" sh -c "! wine reg query '$svckey' >/dev/null 2>&1"
+check "the location value is gone" sh -c "! wine reg query '$services' /v boardinfo /reg:32 >/dev/null 2>&1"
+check "the keys the install made are gone" sh -c "! wine reg query 'HKLM\\SOFTWARE\\Varnel Corporation' /reg:32 >/dev/null 2>&1"
+check "the driver file is gone" [ ! -e "$driver_file" ]
+dialog "$work/removed.txt"
+check "no processor without the driver" [ -z "$(row 1001 0 "$work/removed.txt")" ]
+check "the speed reads Unknown" [ "$(row 1001 1 "$work/removed.txt")" = "Unknown" ]
+
+echo "release: $passed passed, $failed failed"
+[ "$failed" = 0 ]

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Builds the program and packs what a Windows user downloads: dist/KCCSystemInfo-<version>.zip.
+#   tools/package.sh [--bin BIN_DIR] [OUT_DIR]
+# Without --bin it builds first (tools/build.sh) and packs build/win32/bin; OUT_DIR defaults to dist/.
+# The same commit gives the same bytes: the programs are linked without time stamps, and the zip lists
+# its files in a fixed order with a fixed date and fixed attributes.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+bin=
+if [ "${1:-}" = --bin ]; then bin=${2:?bin dir}; shift 2; fi
+out=${1:-$top/dist}
+if [ -z "$bin" ]; then
+  "$top/tools/build.sh" >/dev/null
+  bin=$top/build/win32/bin
+fi
+
+part() { sed -n "s/^#define KCC_VERSION_$1 \\([0-9]*\\).*/\\1/p" "$top/res/version.h"; }
+version=$(part MAJOR).$(part MINOR).$(part PATCH).$(part BUILD)
+[ "$version" != ... ] || { echo "package: no version in res/version.h" >&2; exit 1; }
+mkdir -p "$out"
+zip=$out/KCCSystemInfo-$version.zip
+
+python3 - "$zip" <<PY
+import sys, zipfile
+entries = [
+    ("KCCSystemInfo.exe", "$bin/KCCSystemInfo.exe"),
+    ("KCCSystemInfoENU.dll", "$bin/KCCSystemInfoENU.dll"),
+    ("KCCSystemInfoJPN.dll", "$bin/KCCSystemInfoJPN.dll"),
+    ("README.txt", "$top/tools/package/README.txt"),
+    ("install-driver.cmd", "$top/driver/install-driver.cmd"),
+    ("remove-driver.cmd", "$top/driver/remove-driver.cmd"),
+    ("driver/isadmin.exe", "$bin/isadmin.exe"),
+    ("driver/x86/boardinfo.sys", "$bin/boardinfo.sys"),
+    ("driver/x64/boardinfo.sys", "$bin/x64/boardinfo.sys"),
+]
+with zipfile.ZipFile(sys.argv[1] + ".tmp", "w") as z:
+    for name, path in entries:
+        info = zipfile.ZipInfo(name, date_time=(2000, 1, 1, 0, 0, 0))
+        info.compress_type = zipfile.ZIP_DEFLATED
+        info.create_system = 0           # MS-DOS: Windows' unzip reads the attributes below
+        info.external_attr = 0x20        # FILE_ATTRIBUTE_ARCHIVE
+        with open(path, "rb") as f:
+            z.writestr(info, f.read(), compresslevel=9)
+PY
+mv "$zip.tmp" "$zip"
+echo "package: $zip"
