@@ -142,6 +142,11 @@ int CMachineInfo::ReadRegistryString(HKEY root, const char* subKey, const char* 
   return 0;
 }
 
+namespace {
+// The value is 8-bit text in the ANSI code page: its double-byte characters are read whole.
+bool IsAnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByteEx(CP_ACP, byte) != FALSE; }
+} // namespace
+
 int CMachineInfo::ReadMachineInfo() {
   ReadOsVersion();
   ReadOemInfo();
@@ -152,7 +157,7 @@ int CMachineInfo::ReadMachineInfo() {
     if (result != 0) return 20 + result;
   }
 
-  const DriverLocation location = SplitDriverLocation(value);
+  const DriverLocation location = SplitDriverLocation(value, &IsAnsiLeadByte);
   UniqueFileHandle device;
   {
     std::optional<CurrentDirectoryRestorer> directory;

@@ -15,9 +15,16 @@ bool AppendOemFileName(char* path, size_t capacity) {
   return true;
 }
 
-DriverLocation SplitDriverLocation(const char* value) {
+DriverLocation SplitDriverLocation(const char* value, LeadByteTest isLeadByte) {
   DriverLocation location;
-  const char* slash = strrchr(value, '\\');
+  const char* slash = nullptr;
+  for (const char* at = value; *at != '\0'; ++at) {
+    if (isLeadByte && isLeadByte(static_cast<unsigned char>(*at)) && at[1] != '\0') {
+      ++at; // the trail byte belongs to this character
+    } else if (*at == '\\') {
+      slash = at;
+    }
+  }
   if (!slash) {
     location.name = value;
     return location;

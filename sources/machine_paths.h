@@ -20,7 +20,10 @@ struct DriverLocation {
   std::string directory;
   std::string name;
 };
-DriverLocation SplitDriverLocation(const char* value);
+// Tells a lead byte of the ANSI code page, whose trail byte may be 0x5C (in code page 932 表 is
+// 0x95 0x5C): such a pair is one character, never a backslash. Null: a single-byte code page.
+typedef bool (*LeadByteTest)(unsigned char byte);
+DriverLocation SplitDriverLocation(const char* value, LeadByteTest isLeadByte = nullptr);
 
 // "\\.\" + name; false when that does not fit in `capacity` bytes with its terminator.
 bool BuildDevicePath(const std::string& name, char* path, size_t capacity);

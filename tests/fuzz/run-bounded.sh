@@ -6,7 +6,14 @@ set -euo pipefail
 build=${1:?build dir of a KCC_FUZZ=ON build}
 seconds=${2:?seconds in all}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-targets=(walk_fuzzer parse_fuzzer)
+# Each target with its committed seeds: the walk and the parsers here, the driver's table logic beside the driver.
+targets=(walk_fuzzer parse_fuzzer boardinfo_table_fuzz)
+seeds() {
+  case $1 in
+    boardinfo_table_fuzz) echo "$here/../driver/fuzz_corpus" ;;
+    *) echo "$here/corpus/${1%_fuzzer}" ;;
+  esac
+}
 share=$(( seconds / ${#targets[@]} ))
 [ "$share" -ge 1 ] || share=1
 work=$(mktemp -d)
@@ -16,9 +23,9 @@ total=0
 for target in "${targets[@]}"; do
   exe=$(find "$build" -type f -name "$target" -perm -u+x | head -n 1)
   if [ -z "$exe" ]; then echo "fuzz: $target not built in $build" >&2; status=1; continue; fi
-  corpus=$work/${target%_fuzzer}
+  corpus=$work/corpus-$target
   mkdir -p "$corpus" "$work/artifacts-$target"
-  cp "$here/corpus/${target%_fuzzer}/"* "$corpus/"
+  cp "$(seeds "$target")/"* "$corpus/"
   log=$work/$target.log
   if ! "$exe" -max_total_time="$share" -print_final_stats=1 -artifact_prefix="$work/artifacts-$target/" \
        "$corpus" >"$log" 2>&1; then

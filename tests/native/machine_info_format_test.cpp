@@ -180,6 +180,20 @@ TEST(DriverLocation, TrailingBackslashGivesAnEmptyName) {
   EXPECT_EQ("", location.name);
 }
 
+// Code page 932's lead bytes; the trail byte of 表 (0x95 0x5C) and ソ (0x83 0x5C) is a backslash's.
+bool IsCp932LeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
+
+TEST(DriverLocation, DoubleByteCharactersAreNeverCut) {
+  const DriverLocation name = SplitDriverLocation("boardinfo\x95\x5C", &IsCp932LeadByte);
+  EXPECT_FALSE(name.hasDirectory);
+  EXPECT_EQ("boardinfo\x95\x5C", name.name);
+  const DriverLocation path = SplitDriverLocation("C:\\\x83\x5C\x83\x74\x83\x67\\b\x95\x5C.sys", &IsCp932LeadByte);
+  EXPECT_EQ("C:\\\x83\x5C\x83\x74\x83\x67", path.directory);
+  EXPECT_EQ("b\x95\x5C.sys", path.name);
+  // A lead byte at the very end has no trail byte to take.
+  EXPECT_EQ("x\x95", SplitDriverLocation("d\\x\x95", &IsCp932LeadByte).name);
+}
+
 TEST(DevicePath, PrefixPlusName) {
   char path[260];
   ASSERT_TRUE(BuildDevicePath("boardinfo", path, sizeof(path)));

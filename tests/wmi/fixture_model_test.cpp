@@ -88,6 +88,10 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{u"VT_BSTR:", true, ValueType::Bstr, 0, u""},
         ValueCase{u"VT_BSTR:a:b = c", true, ValueType::Bstr, 0, u"a:b = c"},
         ValueCase{u"VT_BSTR:  padded", true, ValueType::Bstr, 0, u"  padded"},
+        ValueCase{u"VT_BSTR:\"O41    \"", true, ValueType::Bstr, 0, u"O41    "},
+        ValueCase{u"VT_BSTR:\"\"", true, ValueType::Bstr, 0, u""},
+        ValueCase{u"VT_BSTR:\"\"quoted\"\"", true, ValueType::Bstr, 0, u"\"quoted\""},
+        ValueCase{u"VT_BSTR:\"", true, ValueType::Bstr, 0, u"\""},
         ValueCase{u"vt_bstr:lower tag", true, ValueType::Bstr, 0, u"lower tag"},
         ValueCase{u"VT_I2:-5", true, ValueType::I2, -5, u""},
         ValueCase{u"VT_I2:32767", true, ValueType::I2, 32767, u""},
@@ -241,7 +245,8 @@ TEST(FixtureSections, UnparsablePartsAreAbsent) {
                                             u"Bad=VT_I4:x\n"
                                             u"Ok=VT_I4:7\n"
                                             u"Ok=VT_I4:8\n"
-                                            u"  Spaced  =  VT_BSTR:text  \n");
+                                            u"  Spaced  =  VT_BSTR:text  \n"
+                                            u"Kept=VT_BSTR:\"  O41    \"  \n");
   EXPECT_TRUE(fixture.Select(From(u"Broken")).empty());
   EXPECT_TRUE(fixture.Select(From(u"NoNumber")).empty());
   EXPECT_TRUE(fixture.Select(From(u"Bad")).empty());
@@ -253,7 +258,9 @@ TEST(FixtureSections, UnparsablePartsAreAbsent) {
   EXPECT_EQ(7, good[0]->Find(u"Ok")->value.number) << "the first line of a name wins";
   ASSERT_NE(nullptr, good[0]->Find(u"Spaced"));
   EXPECT_EQ(u"text", good[0]->Find(u"Spaced")->value.text);
-  EXPECT_EQ(2u, good[0]->properties.size());
+  ASSERT_NE(nullptr, good[0]->Find(u"Kept"));
+  EXPECT_EQ(u"  O41    ", good[0]->Find(u"Kept")->value.text) << "quotes keep the spaces the line's trimming drops";
+  EXPECT_EQ(3u, good[0]->properties.size());
 }
 
 TEST(FixtureSections, RepeatedSectionMergesKeys) {

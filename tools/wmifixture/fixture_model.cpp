@@ -240,7 +240,7 @@ std::u16string DecodeText(std::string_view bytes) {
 std::optional<Value> ParseValue(std::u16string_view text) {
   const size_t colon = text.find(u':');
   const std::u16string_view tag = Trim(text.substr(0, colon));
-  const std::u16string_view rest = colon == std::u16string_view::npos ? std::u16string_view() : text.substr(colon + 1);
+  std::u16string_view rest = colon == std::u16string_view::npos ? std::u16string_view() : text.substr(colon + 1);
   Value value;
   if (EqualsIgnoreCase(tag, u"VT_NULL")) {
     if (!Trim(rest).empty()) return std::nullopt;
@@ -250,6 +250,9 @@ std::optional<Value> ParseValue(std::u16string_view text) {
   if (colon == std::u16string_view::npos) return std::nullopt;
   if (EqualsIgnoreCase(tag, u"VT_BSTR")) {
     value.type = ValueType::Bstr;
+    // Quoted, the text is exactly what stands between the quotes: firmware strings often end in spaces,
+    // which the line's trimming would drop.
+    if (rest.size() >= 2 && rest.front() == u'"' && rest.back() == u'"') rest = rest.substr(1, rest.size() - 2);
     value.text.assign(rest);
     return value;
   }
