@@ -77,7 +77,13 @@ void CKCCSystemInfoApp::ActivateRunningInstance(DWORD waitMilliseconds) {
 
 void CKCCSystemInfoApp::CloseMainWindow() {
   HWND window = GetMainWndHandle();
-  if (::IsWindow(window)) ::PostMessageW(window, WM_CLOSE, 0, 0);
+  if (!::IsWindow(window)) return;
+  // A modal box the shown dialog owns (the About box) runs its own message loop, in which the dialog's
+  // close would wait for the user: close the box first. Before the dialog is shown, the close waits for
+  // the initialisation to end, boxes included.
+  HWND popup = ::IsWindowVisible(window) ? ::GetLastActivePopup(window) : nullptr;
+  if (popup && popup != window) ::PostMessageW(popup, WM_CLOSE, 0, 0);
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
 void CKCCSystemInfoApp::OnShutdownAll() { CloseMainWindow(); }

@@ -181,6 +181,8 @@ BOOL CKCCSystemInfoDlg::OnInitDialog() {
 
 void CKCCSystemInfoDlg::OnSysCommand(UINT nID, LPARAM) {
   if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+    // While the About box runs, this window is disabled: a command posted to it opens no second box.
+    if (!::IsWindowEnabled(m_hWnd)) return;
     CAboutDlg about;
     about.DoModal();
   } else {

@@ -4,6 +4,8 @@
 #include "framework/module.h"
 #include "framework/win_app.h"
 
+#include <new>
+
 void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
   if (pDX->m_bFailed) return;
   HWND hwnd = ::GetDlgItem(pDX->m_pDlgWnd->m_hWnd, id);
@@ -40,10 +42,23 @@ BEGIN_MESSAGE_MAP(CDialog, CWnd)
   ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
 END_MESSAGE_MAP()
 
+// The owner of a modal dialog built with no parent, as MFC picks it: the application's main window, else
+// the thread's active window; a child window's top-level ancestor, since a popup cannot be owned by a
+// child. The modal loop disables the owner while it runs, so the owner takes no input meanwhile.
+HWND CDialog::ModalOwner() const {
+  HWND owner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
+  if (!owner) {
+    CWinApp* app = AfxGetApp();
+    owner = app ? app->GetMainWndHandle() : nullptr;
+    if (!owner) owner = ::GetActiveWindow();
+  }
+  while (owner && (::GetWindowLongW(owner, GWL_STYLE) & WS_CHILD)) owner = ::GetParent(owner);
+  return owner;
+}
+
 INT_PTR CDialog::DoModal() {
-  HWND parent = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
-  return ::DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_nIDTemplate), parent, &CDialog::DialogProc,
-                           reinterpret_cast<LPARAM>(this));
+  return ::DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(m_nIDTemplate), ModalOwner(),
+                           &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
 }
 
 void CDialog::EndDialog(INT_PTR result) { ::EndDialog(m_hWnd, result); }
@@ -84,7 +99,21 @@ void CDialog::OnDestroyed() {
   m_hWnd = nullptr;
 }
 
+// No exception may unwind through user32's dialog procedure: as in MFC, an allocation failure is reported
+// with "Out of memory." and any other exception with MFC's internal-failure text; the message then gets
+// the result of a message the dialog did not handle.
 INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  try {
+    return HandleMessage(hwnd, message, wParam, lParam);
+  } catch (const std::bad_alloc&) {
+    AfxMessageBox(L"Out of memory.", MB_OK | MB_ICONEXCLAMATION);
+  } catch (...) {
+    AfxMessageBox(L"Internal application error.", MB_OK | MB_ICONEXCLAMATION);
+  }
+  return FALSE;
+}
+
+INT_PTR CDialog::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   CDialog* dialog;
   if (message == WM_INITDIALOG) {
     dialog = reinterpret_cast<CDialog*>(lParam);

@@ -27,7 +27,8 @@ public:
   CDialog(UINT templateId, CWnd* parent);
   ~CDialog() override;
 
-  // Runs the dialog modally from the resource module's template; -1 when it cannot be created.
+  // Runs the dialog modally from the resource module's template, owned by the parent or, without one, by
+  // the main window (else the active window), which stays disabled meanwhile; -1 when it cannot be created.
   virtual INT_PTR DoModal();
   void EndDialog(INT_PTR result);
   BOOL UpdateData(BOOL saveAndValidate = TRUE);
@@ -45,6 +46,8 @@ protected:
 
 private:
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  static INT_PTR HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  HWND ModalOwner() const;
   void OnDestroyed();
 
   UINT m_nIDTemplate;

@@ -52,6 +52,17 @@ TEST_F(Instances, HaltClosesTheRunningInstance) {
   EXPECT_TRUE(FindDialogs(caption, true).empty());
 }
 
+// The About box runs a modal loop of its own: a shutdown request closes it first, then the dialog.
+TEST_F(Instances, HaltClosesTheInstanceWithItsAboutBoxOpen) {
+  auto running = Start();
+  ASSERT_TRUE(WaitUntil([&] { return DialogVisible(); }, 15000));
+  HWND dialog = FindDialogs(caption, true).at(0);
+  ::PostMessageW(dialog, WM_SYSCOMMAND, 16, 0); // the window menu's About entry
+  ASSERT_TRUE(WaitUntil([&] { return !::IsWindowEnabled(dialog); }, 5000)) << "no About box disabled the dialog";
+  ASSERT_TRUE(RunProgram(L"/halt", 5000));
+  EXPECT_TRUE(running->WaitExit(2000)) << "the instance still runs with its About box";
+}
+
 TEST_F(Instances, HaltAllAsAdministratorClosesTheRunningInstance) {
   auto running = Start();
   ASSERT_TRUE(WaitUntil([&] { return DialogVisible(); }, 15000));

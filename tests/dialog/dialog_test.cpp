@@ -11,6 +11,8 @@
 #include <ole2.h>
 
 #include <functional>
+#include <new>
+#include <stdexcept>
 
 using namespace kcctest;
 
@@ -47,12 +49,13 @@ HWND FindOwnDialog(int id) {
 struct Driver {
   std::function<void(HWND)> script;
   bool found = false;
+  int controlId = IDC_LIST_SYSTEM; // what tells the dialog to drive
 };
 
 DWORD WINAPI DriveDialog(LPVOID parameter) {
   Driver& driver = *static_cast<Driver*>(parameter);
   HWND dialog = nullptr;
-  driver.found = WaitUntil([&] { return (dialog = FindOwnDialog(IDC_LIST_SYSTEM)) != nullptr; }, 20000);
+  driver.found = WaitUntil([&] { return (dialog = FindOwnDialog(driver.controlId)) != nullptr; }, 20000);
   if (driver.found) driver.script(dialog);
   return 0;
 }
@@ -126,6 +129,64 @@ TEST_F(DialogTest, WindowMenuEndsWithTheAboutEntry) {
     ::PostMessageW(dialog, WM_CLOSE, 0, 0);
   });
 }
+
+// Built with no parent, the About box is owned by the dialog, which it disables while it runs.
+TEST_F(DialogTest, AboutBoxIsModalToTheDialog) {
+  Run([&](HWND dialog) {
+    ::PostMessageW(dialog, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    HWND about = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (about = FindOwnDialog(IDC_VERSION)) != nullptr; }, 5000));
+    EXPECT_EQ(dialog, ::GetWindow(about, GW_OWNER));
+    EXPECT_FALSE(::IsWindowEnabled(dialog));
+    ::PostMessageW(dialog, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    ::Sleep(300);
+    EXPECT_EQ(about, FindOwnDialog(IDC_VERSION));
+    ::PostMessageW(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(about); }, 5000));
+    EXPECT_EQ(nullptr, FindOwnDialog(IDC_VERSION)) << "a second About box was opened";
+    EXPECT_TRUE(::IsWindowEnabled(dialog));
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof(thread);
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(dialog, nullptr), &thread);
+    EXPECT_EQ(dialog, thread.hwndActive);
+    ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+  });
+}
+
+// A dialog whose handler throws: the exception stops at the framework's dialog procedure.
+class ThrowingDialog : public CDialog {
+public:
+  explicit ThrowingDialog(bool outOfMemory) : CDialog(IDD_ABOUTBOX, nullptr), m_outOfMemory(outOfMemory) {}
+
+protected:
+  BOOL OnInitDialog() override {
+    CDialog::OnInitDialog();
+    if (m_outOfMemory) throw std::bad_alloc();
+    throw std::runtime_error("handler failed");
+  }
+
+private:
+  bool m_outOfMemory;
+};
+
+class HandlerException : public DialogTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(HandlerException, IsReportedAndTheDialogRuns) {
+  Driver driver{[](HWND dialog) { ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); }, false,
+                IDC_VERSION};
+  HANDLE thread = ::CreateThread(nullptr, 0, &DriveDialog, &driver, 0, nullptr);
+  ThrowingDialog dialog(GetParam());
+  EXPECT_EQ(IDOK, dialog.DoModal());
+  ::WaitForSingleObject(thread, INFINITE);
+  ::CloseHandle(thread);
+  EXPECT_TRUE(driver.found);
+  const std::vector<MessageBoxAnswerer::Box> boxes = answerer.Boxes();
+  ASSERT_EQ(1u, boxes.size());
+  EXPECT_EQ(GetParam() ? L"Out of memory." : L"Internal application error.", boxes[0].text);
+  EXPECT_TRUE(boxes[0].icon);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, HandlerException, testing::Values(true, false));
 
 class AboutCommand : public DialogTest, public testing::WithParamInterface<UINT> {};
 
