@@ -28,7 +28,8 @@
 // first structure request of a walk handle 0 means the table's first structure, in every later one the
 // structure whose handle is 0.
 //
-// Requests: input shorter than its function needs fails with STATUS_INVALID_PARAMETER, output shorter than the
+// Requests: a length without a system buffer fails with STATUS_INVALID_USER_BUFFER, input shorter than its
+// function needs with STATUS_INVALID_PARAMETER, output shorter than the
 // reply header with STATUS_BUFFER_TOO_SMALL, another control code with STATUS_INVALID_DEVICE_REQUEST; an
 // unknown function code gets the one-byte reply 0x81. A non-zero structure status comes with next handle 0xFFFF.
 #include <ntddk.h>
@@ -359,6 +360,10 @@ NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp) {
   if (walk == nullptr) return Complete(irp, STATUS_INVALID_DEVICE_STATE, 0);
   void* buffer = irp->AssociatedIrp.SystemBuffer;
   const ULONG inputLength = stack->Parameters.DeviceIoControl.InputBufferLength;
+  // Windows gives a buffered request a system buffer whenever a length is not zero; wine passes a caller's
+  // null input with its length through as a null buffer. Never read or write through it.
+  if (buffer == nullptr && (inputLength != 0 || stack->Parameters.DeviceIoControl.OutputBufferLength != 0))
+    return Complete(irp, STATUS_INVALID_USER_BUFFER, 0);
   // Read before the reply overwrites the request in the shared buffer.
   uint16_t function = 0;
   if (inputLength >= sizeof(function)) __builtin_memcpy(&function, buffer, sizeof(function));
