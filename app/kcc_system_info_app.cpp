@@ -16,7 +16,8 @@ namespace {
 const DWORD kRunnerUpWaitMs = 1500;
 }
 
-CKCCSystemInfoApp theApp;
+// The framework's one global application object; its constructor allocates only the instance name.
+CKCCSystemInfoApp theApp; // NOLINT(cert-err58-cpp)
 
 CKCCSystemInfoApp::CKCCSystemInfoApp() : m_observe(L"VarnelSystemInfoGUI") {}
 

@@ -19,7 +19,8 @@ public:
   ComPtr(const ComPtr& other) : m_p(other.m_p) {
     if (m_p) m_p->AddRef();
   }
-  ComPtr& operator=(const ComPtr& other) {
+  // Self-assignment is safe: the AddRef comes before Reset releases the old pointer.
+  ComPtr& operator=(const ComPtr& other) { // NOLINT(bugprone-unhandled-self-assignment,cert-oop54-cpp)
     if (other.m_p) other.m_p->AddRef();
     Reset(other.m_p);
     return *this;

@@ -9,6 +9,10 @@ int AfxWinMain();
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return AfxWinMain(); }
 
+// These replace the library's own definitions on purpose, so the reserved names, the std namespace and
+// the library's variadic signature are deliberate here.
+// NOLINTBEGIN(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp,cert-dcl58-cpp,cert-dcl50-cpp)
+
 // The library's default terminate handler demangles type names for a console nobody sees
 // (about 50 KB of code); a GUI program just ends.
 namespace __gnu_cxx {
@@ -26,3 +30,4 @@ void __throw_length_error(const char*) { throw std::bad_alloc(); }
 void __throw_logic_error(const char*) { std::abort(); }
 void __throw_out_of_range_fmt(const char*, ...) { std::abort(); }
 } // namespace std
+// NOLINTEND(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp,cert-dcl58-cpp,cert-dcl50-cpp)

@@ -60,7 +60,7 @@ BOOL CListCtrl::SetItemText(int item, int subItem, const wchar_t* text) {
 int CListCtrl::GetItemCount() const { return static_cast<int>(SendMessage(LVM_GETITEMCOUNT)); }
 
 UINT CListCtrl::GetItemState(int item, UINT mask) const {
-  return static_cast<UINT>(SendMessage(LVM_GETITEMSTATE, item, mask));
+  return static_cast<UINT>(SendMessage(LVM_GETITEMSTATE, item, static_cast<LPARAM>(mask)));
 }
 
 BOOL CListCtrl::SetItemState(int item, UINT state, UINT mask) {

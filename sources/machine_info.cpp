@@ -24,10 +24,11 @@ int16_t KeepTo16Bits(double value) { return static_cast<int16_t>(static_cast<uin
 std::string CMachineInfo::FormatProcessorSpeed(int16_t speedMHz) {
   int s = speedMHz;
   // Firmware reports bus multiples of 133 1/3 and 166 2/3 MHz cut to whole numbers: put the third back.
+  // The integer divisions are the rule's own: whole multiples, then the third put back.
   if (s % 133 == 0)
-    s = KeepTo16Bits((s / 133) * 400.0 / 3.0);
+    s = KeepTo16Bits((s / 133) * 400.0 / 3.0); // NOLINT(bugprone-integer-division)
   else if (s % 166 == 0)
-    s = KeepTo16Bits((s / 166) * 500.0 / 3.0);
+    s = KeepTo16Bits((s / 166) * 500.0 / 3.0); // NOLINT(bugprone-integer-division)
 
   if (s == 666) return "667 MHz";
   if (s == 6666)

@@ -13,7 +13,7 @@
 #include "sources/smbios_structure.h"
 
 #ifdef _WIN32
-struct HKEY__; // HKEY, without pulling <windows.h> into every user of this header
+struct HKEY__; // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp): HKEY without <windows.h>
 #endif
 
 // What GetVersionExW reports, reduced to what the version text is made of.
