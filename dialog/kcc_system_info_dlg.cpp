@@ -3,6 +3,7 @@
 
 #include "dialog/about_dlg.h"
 #include "dialog/value_format.h"
+#include "framework/handles.h"
 #include "framework/module.h"
 #include "framework/resource_strings.h"
 #include "res/resource.h"
@@ -12,7 +13,9 @@
 #include <commctrl.h>
 #include <shlwapi.h>
 
+#include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 const wchar_t kMaker[] = L"Varnel Corporation";
@@ -59,6 +62,7 @@ BEGIN_MESSAGE_MAP(CKCCSystemInfoDlg, CDialog)
   ON_BN_CLICKED(IDOK, &CKCCSystemInfoDlg::OnBnClickedOk)
   ON_NOTIFY(LVN_ITEMCHANGED, IDC_LIST_SYSTEM, &CKCCSystemInfoDlg::OnItemChangedSystemList)
   ON_NOTIFY(LVN_ITEMCHANGED, IDC_LIST_HARDWARE, &CKCCSystemInfoDlg::OnItemChangedHardwareList)
+  ON_WM_CONTEXTMENU()
 END_MESSAGE_MAP()
 
 void CKCCSystemInfoDlg::DoDataExchange(CDataExchange* pDX) {
@@ -271,4 +275,76 @@ int CKCCSystemInfoDlg::GetOemInfo(CStringArray& entries) const {
     return 0;
   }
   return 1;
+}
+
+namespace {
+// The dialog whose Ctrl+C the message filter serves; one modal main dialog at a time.
+const CKCCSystemInfoDlg* g_copyDialog = nullptr;
+
+// Keys reach the focused control, not the dialog: the modal loop's message filter sees them first.
+LRESULT CALLBACK CopyShortcut(int code, WPARAM wParam, LPARAM lParam) {
+  const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+  if (code == MSGF_DIALOGBOX && g_copyDialog && msg && msg->message == WM_KEYDOWN && msg->wParam == 'C' &&
+      (::GetKeyState(VK_CONTROL) & 0x8000) && !(::GetKeyState(VK_MENU) & 0x8000)) {
+    const HWND dialog = g_copyDialog->GetSafeHwnd();
+    if (dialog && (msg->hwnd == dialog || ::IsChild(dialog, msg->hwnd))) {
+      g_copyDialog->CopySummary();
+      return TRUE;
+    }
+  }
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+} // namespace
+
+INT_PTR CKCCSystemInfoDlg::DoModal() {
+  UniqueHook hook(::SetWindowsHookExW(WH_MSGFILTER, &CopyShortcut, nullptr, ::GetCurrentThreadId()));
+  const CKCCSystemInfoDlg* previous = std::exchange(g_copyDialog, this);
+  const INT_PTR result = CDialog::DoModal();
+  g_copyDialog = previous;
+  return result;
+}
+
+std::wstring CKCCSystemInfoDlg::SummaryText() const {
+  std::wstring text;
+  for (const CListCtrl* list : {&m_listHardware, &m_listSystem}) {
+    if (!list->GetSafeHwnd()) continue;
+    const int rows = list->GetItemCount();
+    for (int row = 0; row < rows; ++row)
+      text += list->GetItemText(row, 0) + L'\t' + list->GetItemText(row, 1) + L"\r\n";
+  }
+  return text;
+}
+
+bool CKCCSystemInfoDlg::CopySummary() const {
+  const std::wstring text = SummaryText();
+  const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
+  GlobalMemory memory(::GlobalAlloc(GMEM_MOVEABLE, bytes));
+  if (!memory) return false;
+  void* locked = ::GlobalLock(memory.Get());
+  if (!locked) return false;
+  std::memcpy(locked, text.c_str(), bytes);
+  ::GlobalUnlock(memory.Get());
+  if (!::OpenClipboard(m_hWnd)) return false;
+  ::EmptyClipboard();
+  // Once the clipboard holds it, the memory is the clipboard's.
+  const bool placed = ::SetClipboardData(CF_UNICODETEXT, memory.Get()) != nullptr;
+  if (placed) memory.Release();
+  ::CloseClipboard();
+  return placed;
+}
+
+void CKCCSystemInfoDlg::OnContextMenu(HWND window, POINT point) {
+  if (window != m_listHardware.GetSafeHwnd() && window != m_listSystem.GetSafeHwnd()) return;
+  std::wstring copy;
+  if (!LoadResourceString(IDS_COPY, copy)) return;
+  if (point.x == -1 && point.y == -1) { // Shift+F10 or the menu key: at the list's corner
+    RECT rect;
+    ::GetWindowRect(window, &rect);
+    point = POINT{rect.left, rect.top};
+  }
+  UniqueMenu menu(::CreatePopupMenu());
+  if (!menu || !::AppendMenuW(menu.Get(), MF_STRING, ID_EDIT_COPY, copy.c_str())) return;
+  const UINT chosen = static_cast<UINT>(::TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY,
+                                                         point.x, point.y, 0, m_hWnd, nullptr));
+  if (chosen == ID_EDIT_COPY) CopySummary();
 }

@@ -23,6 +23,13 @@ public:
   // Appends the OEM manufacturer and model of oeminfo.ini; 0 only when memory runs out.
   int GetOemInfo(CStringArray& entries) const;
 
+  // Runs the dialog with Ctrl+C copying the summary, from whichever control has the focus.
+  INT_PTR DoModal() override;
+  // Both lists' rows as Unicode text on the clipboard: one row a line, label and value separated by a tab,
+  // list 1001 first. False when the clipboard could not be had.
+  bool CopySummary() const;
+  std::wstring SummaryText() const;
+
   // Where a minimised dialog draws its icon.
   static POINT IconPosition(const RECT& client, int iconWidth, int iconHeight);
 
@@ -43,6 +50,7 @@ protected:
   void OnBnClickedOk();
   void OnItemChangedSystemList(NMHDR* pNMHDR, LRESULT* pResult);
   void OnItemChangedHardwareList(NMHDR* pNMHDR, LRESULT* pResult);
+  void OnContextMenu(HWND window, POINT point);
 
   DECLARE_MESSAGE_MAP()
 

@@ -36,11 +36,17 @@ private:
 struct HandleTraits { static void Close(HANDLE h) { ::CloseHandle(h); } };
 struct RegistryKeyTraits { static void Close(HKEY key) { ::RegCloseKey(key); } };
 struct LocalMemoryTraits { static void Close(HLOCAL memory) { ::LocalFree(memory); } };
+struct GlobalMemoryTraits { static void Close(HGLOBAL memory) { ::GlobalFree(memory); } };
+struct MenuTraits { static void Close(HMENU menu) { ::DestroyMenu(menu); } };
+struct HookTraits { static void Close(HHOOK hook) { ::UnhookWindowsHookEx(hook); } };
 
 // A handle whose "none" is null (events, mutexes, threads, tokens).
 using UniqueHandle = UniqueResource<HANDLE, nullptr, HandleTraits>;
 using RegistryKey = UniqueResource<HKEY, nullptr, RegistryKeyTraits>;
 using LocalMemory = UniqueResource<HLOCAL, nullptr, LocalMemoryTraits>;
+using GlobalMemory = UniqueResource<HGLOBAL, nullptr, GlobalMemoryTraits>;
+using UniqueMenu = UniqueResource<HMENU, nullptr, MenuTraits>;
+using UniqueHook = UniqueResource<HHOOK, nullptr, HookTraits>;
 
 // A file or device handle, whose "none" is INVALID_HANDLE_VALUE.
 class UniqueFileHandle {

@@ -57,6 +57,22 @@ BOOL CListCtrl::SetItemText(int item, int subItem, const wchar_t* text) {
   return static_cast<BOOL>(SendMessage(LVM_SETITEMTEXTW, item, reinterpret_cast<LPARAM>(&lvi)));
 }
 
+std::wstring CListCtrl::GetItemText(int item, int subItem) const {
+  // LVM_GETITEMTEXTW gives the length it copied: a text that fills the buffer may be longer.
+  for (int capacity = 256;; capacity *= 4) {
+    std::wstring text(static_cast<size_t>(capacity), L'\0');
+    LVITEMW lvi{};
+    lvi.iSubItem = subItem;
+    lvi.pszText = &text[0];
+    lvi.cchTextMax = capacity;
+    const int length = static_cast<int>(SendMessage(LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&lvi)));
+    if (length < capacity - 1 || capacity >= (1 << 20)) {
+      text.resize(static_cast<size_t>(length < 0 ? 0 : length));
+      return text;
+    }
+  }
+}
+
 int CListCtrl::GetItemCount() const { return static_cast<int>(SendMessage(LVM_GETITEMCOUNT)); }
 
 UINT CListCtrl::GetItemState(int item, UINT mask) const {

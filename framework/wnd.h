@@ -3,6 +3,9 @@
 #define KCC_FRAMEWORK_WND_H
 
 #include <windows.h>
+#include <windowsx.h>
+
+#include <string>
 
 class CWnd;
 
@@ -50,6 +53,11 @@ protected:                                                                     \
 #define ON_WM_QUERYDRAGICON()                                                  \
   {WM_QUERYDRAGICON, 0, 0, [](CWnd* w, WPARAM, LPARAM, LRESULT& r) {           \
      return w->CallHandler([&] { r = reinterpret_cast<LRESULT>(static_cast<ThisClass*>(w)->OnQueryDragIcon()); }); }},
+// void OnContextMenu(HWND window, POINT point)  (point (-1, -1): from the keyboard)
+#define ON_WM_CONTEXTMENU()                                                    \
+  {WM_CONTEXTMENU, 0, 0, [](CWnd* w, WPARAM wp, LPARAM lp, LRESULT& r) {       \
+     r = 0; return w->CallHandler([&] { static_cast<ThisClass*>(w)->OnContextMenu(reinterpret_cast<HWND>(wp), \
+                                          POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}); }); }},
 // void OnCommand()  (WM_COMMAND of one control with one notification code)
 #define ON_CONTROL(code, id, memberFxn)                                        \
   {WM_COMMAND, static_cast<UINT>(code), static_cast<UINT>(id), [](CWnd* w, WPARAM, LPARAM, LRESULT& r) { \
@@ -117,6 +125,7 @@ public:
   int InsertItem(int item, const wchar_t* text);
   BOOL SetItemText(int item, int subItem, const wchar_t* text);
   int GetItemCount() const;
+  std::wstring GetItemText(int item, int subItem) const;
   UINT GetItemState(int item, UINT mask) const;
   BOOL SetItemState(int item, UINT state, UINT mask);
   int GetColumnWidth(int column) const;

@@ -24,6 +24,7 @@
 #define IDS_CACHE 140
 #define IDS_VERSION_PREFIX 141
 #define IDS_MEDIA_CENTER 142
+#define IDS_COPY 143
 #define IDS_APP_TITLE 500
 
 // Controls
@@ -35,5 +36,7 @@
 
 // Window menu
 #define IDM_ABOUTBOX 0x0010
+// The lists' context menu: Copy (the framework's own edit command id).
+#define ID_EDIT_COPY 0xE122
 
 #endif

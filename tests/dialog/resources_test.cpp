@@ -56,7 +56,7 @@ TEST_P(Satellite, HoldsBothTemplatesAndEveryString) {
   ASSERT_NE(nullptr, satellite.Get()) << ::GetLastError();
   for (UINT id : {IDD_ABOUTBOX, IDD_KCCSYSTEMINFO_DIALOG})
     EXPECT_NE(nullptr, ::FindResourceW(satellite.Get(), MAKEINTRESOURCEW(id), reinterpret_cast<LPCWSTR>(RT_DIALOG))) << id;
-  for (UINT id = 129; id <= 142; ++id) {
+  for (UINT id = 129; id <= IDS_COPY; ++id) {
     if (id == 135) continue;
     EXPECT_FALSE(String(satellite.Get(), id).empty()) << id;
   }
@@ -83,6 +83,8 @@ INSTANTIATE_TEST_SUITE_P(Languages, Satellite, testing::Values(L"ENU", L"JPN"));
 TEST(Satellites, JapaneseTextsAreJapanese) {
   EXPECT_EQ(L"KCC システム情報", SatelliteString(L"JPN", IDS_APP_TITLE));
   EXPECT_EQ(L"KCC System Information", SatelliteString(L"ENU", IDS_APP_TITLE));
+  EXPECT_EQ(L"コピー", SatelliteString(L"JPN", IDS_COPY));
+  EXPECT_EQ(L"Copy", SatelliteString(L"ENU", IDS_COPY));
 }
 
 TEST(ExeResources, OnlyIconVersionAndManifest) {

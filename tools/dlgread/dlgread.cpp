@@ -5,6 +5,7 @@
 #include "res/resource.h"
 
 #include <cwchar>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@ const wchar_t kUsageText[] =
     L"  replay CAPTION                     columns and rows of list 1001, then of list 1000\n"
     L"  window CAPTION                     handle, process, rectangles and state of the dialog\n"
     L"  controls CAPTION                   the dialog's child controls\n"
+    L"  copy [--menu] CAPTION              copy the summary with Ctrl+C (or the lists' context menu) and\n"
+    L"                                     print the clipboard's text, a line a row: copied, label, value\n"
     L"  fit CAPTION SATELLITE              each text of the dialog and of the other dialogs of its process\n"
     L"                                     (an open About box) in the font of the satellite's templates:\n"
     L"                                     the room it needs and has, ok or cut\n"
@@ -67,6 +70,7 @@ struct Options {
   DWORD pid = dlgread::kAnyProcess;
   bool any = false;
   bool icons = false;
+  bool menu = false;
   std::vector<std::wstring> arguments;
 };
 
@@ -236,6 +240,62 @@ private:
   HMODULE m_module;
 };
 
+// Keys as the keyboard gives them, to the window that has the focus.
+void PressKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
+  std::vector<INPUT> inputs;
+  for (const auto& key : keys) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key.first;
+    input.ki.dwFlags = key.second ? 0 : KEYEVENTF_KEYUP;
+    inputs.push_back(input);
+  }
+  ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+int Copy(const Options& options, const std::wstring& caption) {
+  HWND dialog = RequireProgramDialog(options, caption);
+  if (!dialog) return kNotFound;
+  const DWORD before = ::GetClipboardSequenceNumber();
+  ::SetForegroundWindow(dialog);
+  if (options.menu) {
+    // The context menu of list 1001 as the menu key opens it, then its one entry.
+    ::PostMessageW(dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(::GetDlgItem(dialog, dlgread::kHardwareList)),
+                   MAKELPARAM(-1, -1));
+    ::Sleep(300);
+    PressKeys({{VK_DOWN, true}, {VK_DOWN, false}, {VK_RETURN, true}, {VK_RETURN, false}});
+  } else {
+    PressKeys({{VK_CONTROL, true}, {'C', true}, {'C', false}, {VK_CONTROL, false}});
+  }
+  const ULONGLONG end = dlgread::NowMs() + 5000;
+  while (::GetClipboardSequenceNumber() == before && dlgread::NowMs() < end) ::Sleep(10);
+  if (::GetClipboardSequenceNumber() == before || !::OpenClipboard(nullptr)) {
+    Err(L"dlgread: nothing was copied\n");
+    return kNotFound;
+  }
+  std::wstring text;
+  if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+    if (const wchar_t* locked = static_cast<const wchar_t*>(::GlobalLock(data))) {
+      text = locked;
+      ::GlobalUnlock(data);
+    }
+  }
+  ::CloseClipboard();
+  std::wstring out;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find(L"\r\n", start);
+    if (end == std::wstring::npos) end = text.size();
+    const std::wstring line = text.substr(start, end - start);
+    const size_t tab = line.find(L'\t');
+    out += L"copied\t" + dlgread::EscapeField(line.substr(0, tab)) + L"\t" +
+           (tab == std::wstring::npos ? L"" : dlgread::EscapeField(line.substr(tab + 1))) + L"\n";
+    start = end + 2;
+  }
+  Out(out);
+  return kOk;
+}
+
 // The program's dialog first, then the other visible dialogs of its process.
 int Fit(const Options& options, const std::wstring& caption, const std::wstring& satellite) {
   HWND main = RequireProgramDialog(options, caption);
@@ -305,6 +365,8 @@ int Run(int argc, wchar_t** argv) {
       options.any = true;
     } else if (argument == L"--icons") {
       options.icons = true;
+    } else if (argument == L"--menu") {
+      options.menu = true;
     } else if (argument.size() > 2 && argument.compare(0, 2, L"--") == 0) {
       return Usage();
     } else {
@@ -330,6 +392,7 @@ int Run(int argc, wchar_t** argv) {
     if (command == L"replay") return Lists(options, caption, true);
     if (command == L"window") return Window(options, caption);
     if (command == L"controls") return Controls(options, caption);
+    if (command == L"copy") return Copy(options, caption);
   }
   if (args.size() == 3 && ParseNumber(args[2], number)) {
     if (command == L"click") return Post(options, caption, WM_COMMAND, number);
