@@ -72,9 +72,9 @@ Bytes Notebook() {
       Cache(0x0700, "L1 Cache", 1, 320), Cache(0x0701, "L2 Cache", 2, 5120), Cache(0x0702, "L3 Cache", 3, 0x8000 | 192),
       Processor(0x0400, 1, "11th Gen Intel(R) Core(TM) i7-1185G7 @ 3.00GHz", 4800, 3000, 0x0700, 0x0701, 0x0702, 4),
       Structure(16, 0x1000, Join({{3, 3, 3}, {0, 0, 0, 0x02}, Word(0xFFFE), Word(2)})),
-      Structure(17, 0x1100, Join({Word(0x1000), Word(0xFFFE), Word(64), Word(64), Word(8192), {0x0D, 0, 1, 2, 0x22}}),
+      Structure(17, 0x1100, Join({Word(0x1000), Word(0xFFFE), Word(64), Word(64), Word(8192), {0x0D, 0, 1, 2, 0x22}, Word(0x0080)}),
                 {"DIMM A", "BANK 0"}),
-      Structure(17, 0x1101, Join({Word(0x1000), Word(0xFFFE), Word(64), Word(64), Word(8192), {0x0D, 0, 1, 2, 0x22}}),
+      Structure(17, 0x1101, Join({Word(0x1000), Word(0xFFFE), Word(64), Word(64), Word(8192), {0x0D, 0, 1, 2, 0x22}, Word(0x0080)}),
                 {"DIMM B", "BANK 2"}),
       Structure(32, 0x2000, Bytes(7, 0)),
       Vendor(218, 0xDA03, 0x15), Vendor(221, 0xDD00, 0x1A),
@@ -110,8 +110,8 @@ Bytes Server() {
   for (uint16_t dimm = 0; dimm < 32; ++dimm) {
     bool populated = dimm % 2 == 0;
     t.push_back(Structure(17, static_cast<uint16_t>(0x1100 + dimm),
-                          Join({Word(0x1000), Word(0xFFFE), Word(72), Word(64), Word(populated ? 32768 : 0),
-                                {0x09, 0, 1, 2, 0x1A}}),
+                          Join({Word(0x1000), Word(0xFFFE), Word(72), Word(64), Word(populated ? 8192 : 0),
+                                {0x09, 0, 1, 2, 0x1A}, Word(0x0080)}),
                           {"DIMM " + std::string(1, static_cast<char>('A' + dimm / 2)) + std::to_string(dimm % 2 + 1),
                            "CPU" + std::to_string(dimm / 16 + 1)}));
   }
