@@ -22,6 +22,11 @@ std::optional<uint16_t> SmbiosStructure::Word(size_t offset) const {
   return static_cast<uint16_t>(m_bytes[offset] | (m_bytes[offset + 1] << 8));
 }
 
+std::optional<uint32_t> SmbiosStructure::Dword(size_t offset) const {
+  if (offset + 4 > Length()) return std::nullopt;
+  return static_cast<uint32_t>(*Word(offset)) | (static_cast<uint32_t>(*Word(offset + 2)) << 16);
+}
+
 std::optional<std::string_view> CMachineInfo::GetDmiString(std::string_view stringSet, unsigned number) {
   if (number == 0) return std::nullopt;
   size_t at = 0;

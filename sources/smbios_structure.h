@@ -20,6 +20,7 @@ public:
   // A field is present only when it lies wholly inside the formatted area.
   std::optional<uint8_t> Byte(size_t offset) const;
   std::optional<uint16_t> Word(size_t offset) const;
+  std::optional<uint32_t> Dword(size_t offset) const;
 
   // From the end of the formatted area to the end of the buffer; the set may lack its final NUL.
   std::string_view StringSet() const { return m_strings; }

@@ -119,15 +119,8 @@ TEST_F(Instances, SimultaneousStartsOpenExactlyOneDialog) {
 }
 
 TEST_F(Instances, HaltAllWithoutAdministratorRightsShowsTheRefusal) {
-  HANDLE token = nullptr;
-  ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_ALL_ACCESS, &token));
-  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-  PSID admins = nullptr;
-  ASSERT_TRUE(::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                         &admins));
-  SID_AND_ATTRIBUTES disable{admins, 0};
-  HANDLE restricted = nullptr;
-  ASSERT_TRUE(::CreateRestrictedToken(token, 0, 1, &disable, 0, nullptr, 0, nullptr, &restricted));
+  HANDLE restricted = CreateNonAdministratorToken();
+  ASSERT_NE(nullptr, restricted) << ::GetLastError();
   HANDLE all = ::CreateEventW(nullptr, TRUE, FALSE, kAllEvent);
 
   STARTUPINFOW startup{};
@@ -149,7 +142,5 @@ TEST_F(Instances, HaltAllWithoutAdministratorRightsShowsTheRefusal) {
   ::CloseHandle(info.hProcess);
   ::CloseHandle(all);
   ::CloseHandle(restricted);
-  ::FreeSid(admins);
-  ::CloseHandle(token);
 }
 } // namespace

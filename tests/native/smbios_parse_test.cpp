@@ -240,6 +240,15 @@ TEST(Hardening, AFormattedAreaLargerThanTheBufferIsNotParsed) {
   EXPECT_FALSE(SmbiosStructure::At(bytes.data(), 0).has_value());
 }
 
+TEST(Hardening, FieldsReachNoFurtherThanTheFormattedArea) {
+  const Bytes bytes = Structure(17, 0x20, 1).Word(0x1C, 0x8000).Word(0x1E, 0x0001).WithStrings({"x"});
+  const std::optional<SmbiosStructure> s = SmbiosStructure::At(bytes.data(), bytes.size());
+  ASSERT_TRUE(s.has_value());
+  EXPECT_EQ(0x00018000u, s->Dword(0x1C));
+  EXPECT_FALSE(s->Dword(0x1D).has_value()); // its last byte would be the first string's
+  EXPECT_FALSE(s->Word(0x1F).has_value());
+}
+
 TEST(Hardening, AStructureEndingWithItsAreaHasNoStrings) {
   const Bytes bytes = Structure(1, 0x08, 1).Byte(0x04, 1).Byte(0x05, 1).Byte(0x06, 1).Byte(0x07, 1).WithRaw("");
   CMachineInfo info;

@@ -1,6 +1,8 @@
 // Runs a command line with this process's token less its administrator rights (the Administrators group
 // made deny-only, as a non-elevated administrator has it), waits for it and exits with its exit status.
 //   run_restricted.exe COMMAND LINE ...
+#include "tests/support/win32_support.h"
+
 #include <windows.h>
 
 #include <string>
@@ -13,19 +15,8 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring argument = argv[i];
     line += argument.find(L' ') == std::wstring::npos ? argument : L"\"" + argument + L"\"";
   }
-  HANDLE token = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ALL_ACCESS, &token)) return 126;
-  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-  PSID admins = nullptr;
-  if (!::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                  &admins))
-    return 126;
-  SID_AND_ATTRIBUTES disable{admins, 0};
-  HANDLE restricted = nullptr;
-  const BOOL made = ::CreateRestrictedToken(token, 0, 1, &disable, 0, nullptr, 0, nullptr, &restricted);
-  ::FreeSid(admins);
-  ::CloseHandle(token);
-  if (!made) return 126;
+  HANDLE restricted = kcctest::CreateNonAdministratorToken();
+  if (!restricted) return 126;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};

@@ -169,4 +169,20 @@ DWORD WINAPI MessageBoxAnswerer::Thread(LPVOID parameter) {
   return 0;
 }
 
+HANDLE CreateNonAdministratorToken() {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ALL_ACCESS, &token)) return nullptr;
+  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+  PSID admins = nullptr;
+  HANDLE restricted = nullptr;
+  if (::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                 &admins)) {
+    SID_AND_ATTRIBUTES disable{admins, 0};
+    if (!::CreateRestrictedToken(token, 0, 1, &disable, 0, nullptr, 0, nullptr, &restricted)) restricted = nullptr;
+    ::FreeSid(admins);
+  }
+  ::CloseHandle(token);
+  return restricted;
+}
+
 } // namespace kcctest

@@ -40,6 +40,10 @@ private:
   PROCESS_INFORMATION m_info{};
 };
 
+// This process's token with the Administrators group made deny-only, as a non-elevated administrator has it;
+// null on failure. The caller closes it.
+HANDLE CreateNonAdministratorToken();
+
 // Runs the program with arguments and waits for it to end; returns false on time-out.
 bool RunProgram(const std::wstring& arguments, DWORD timeoutMs);
 std::wstring ProgramPath();

@@ -16,13 +16,6 @@ const size_t kBiosVersion = 0x05;
 const size_t kCacheConfiguration = 0x05, kCacheMaximum = 0x07, kCacheMaximum2 = 0x13;
 const size_t kMemorySize = 0x0C, kMemoryExtendedSize = 0x1C;
 
-std::optional<uint32_t> Dword(const SmbiosStructure& s, size_t offset) {
-  const std::optional<uint16_t> low = s.Word(offset);
-  const std::optional<uint16_t> high = s.Word(offset + 2);
-  if (!low || !high) return std::nullopt;
-  return static_cast<uint32_t>(*low) | (static_cast<uint32_t>(*high) << 16);
-}
-
 // A string field as fixture text: Latin-1 bytes to UTF-8, within quotes that keep its spaces.
 std::optional<std::string> Text(const SmbiosStructure& s, size_t offset) {
   const std::optional<uint8_t> number = s.Byte(offset);
@@ -63,7 +56,7 @@ std::optional<uint64_t> MemoryBytes(const SmbiosStructure& s) {
   const std::optional<uint16_t> size = s.Word(kMemorySize);
   if (!size || *size == 0 || *size == 0xFFFF) return std::nullopt;
   if (*size == 0x7FFF) { // SMBIOS 2.7 on: the size in MB is in the extended field
-    const std::optional<uint32_t> extended = Dword(s, kMemoryExtendedSize);
+    const std::optional<uint32_t> extended = s.Dword(kMemoryExtendedSize);
     if (!extended) return std::nullopt;
     return static_cast<uint64_t>(*extended & 0x7FFFFFFFu) << 20;
   }
@@ -76,7 +69,7 @@ std::optional<uint64_t> CacheKilobytes(const SmbiosStructure& s) {
   const std::optional<uint16_t> size = s.Word(kCacheMaximum);
   if (!size) return std::nullopt;
   if (*size == 0xFFFF) {
-    const std::optional<uint32_t> wide = Dword(s, kCacheMaximum2);
+    const std::optional<uint32_t> wide = s.Dword(kCacheMaximum2);
     if (!wide) return std::nullopt;
     return (*wide & 0x80000000u) ? static_cast<uint64_t>(*wide & 0x7FFFFFFFu) * 64 : *wide;
   }

@@ -14,45 +14,37 @@
 #include <wbemidl.h>
 
 namespace {
-// The prefix's Caption and CSDVersion, as they would stand beside this firmware.
+std::string Utf8(const wchar_t* text) {
+  const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 1) return std::string();
+  std::string utf8(static_cast<size_t>(bytes), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text, -1, &utf8[0], bytes, nullptr, nullptr);
+  utf8.resize(static_cast<size_t>(bytes) - 1);
+  return utf8;
+}
+
+// The prefix's Caption and CSDVersion, as they would stand beside this firmware; nothing when WMI fails.
 std::string OperatingSystemSection() {
-  if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return std::string();
-  std::string section;
-  {
-    ComPtr<IWbemLocator> locator;
-    ComPtr<IWbemServices> services;
-    ComPtr<IEnumWbemClassObject> found;
-    ComPtr<IWbemClassObject> system;
-    ULONG returned = 0;
-    BSTR root = ::SysAllocString(L"root\\cimv2");
-    BSTR language = ::SysAllocString(L"WQL");
-    BSTR query = ::SysAllocString(L"Select * From Win32_OperatingSystem");
-    if (SUCCEEDED(::CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
-                                     reinterpret_cast<void**>(locator.Receive()))) &&
-        SUCCEEDED(locator->ConnectServer(root, nullptr, nullptr, nullptr, 0, nullptr, nullptr, services.Receive())) &&
-        SUCCEEDED(services->ExecQuery(language, query, WBEM_FLAG_FORWARD_ONLY, nullptr, found.Receive())) &&
-        found->Next(WBEM_INFINITE, 1, system.Receive(), &returned) == S_OK && returned == 1) {
-      section = "[Win32_OperatingSystem#0]\n";
-      for (const wchar_t* name : {L"Caption", L"CSDVersion"}) {
-        VARIANT value;
-        ::VariantInit(&value);
-        if (SUCCEEDED(system->Get(name, 0, &value, nullptr, nullptr)) && value.vt == VT_BSTR) {
-          const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, value.bstrVal, -1, nullptr, 0, nullptr, nullptr);
-          std::string utf8(bytes > 0 ? static_cast<size_t>(bytes) - 1 : 0, '\0');
-          if (bytes > 1) ::WideCharToMultiByte(CP_UTF8, 0, value.bstrVal, -1, &utf8[0], bytes, nullptr, nullptr);
-          section += std::string(name == std::wstring(L"Caption") ? "Caption" : "CSDVersion") + "=VT_BSTR:\"" + utf8 +
-                     "\"\n";
-        } else {
-          section += std::string(name == std::wstring(L"Caption") ? "Caption" : "CSDVersion") + "=VT_NULL\n";
-        }
-        ::VariantClear(&value);
-      }
-    }
-    ::SysFreeString(query);
-    ::SysFreeString(language);
-    ::SysFreeString(root);
+  ComPtr<IWbemLocator> locator;
+  ComPtr<IWbemServices> services;
+  ComPtr<IEnumWbemClassObject> found;
+  ComPtr<IWbemClassObject> system;
+  ULONG returned = 0;
+  const BString root(L"root\\cimv2");
+  const BString language(L"WQL");
+  const BString query(L"Select * From Win32_OperatingSystem");
+  if (FAILED(::CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+                                locator.ReceiveVoid())) ||
+      FAILED(locator->ConnectServer(root.Get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, services.Receive())) ||
+      FAILED(services->ExecQuery(language.Get(), query.Get(), WBEM_FLAG_FORWARD_ONLY, nullptr, found.Receive())) ||
+      found->Next(WBEM_INFINITE, 1, system.Receive(), &returned) != S_OK || returned != 1)
+    return std::string();
+  std::string section = "[Win32_OperatingSystem#0]\n";
+  for (const wchar_t* name : {L"Caption", L"CSDVersion"}) {
+    Variant value;
+    const bool text = SUCCEEDED(system->Get(name, 0, value.Receive(), nullptr, nullptr)) && value.Type() == VT_BSTR;
+    section += Utf8(name) + (text ? "=VT_BSTR:\"" + Utf8(V_BSTR(value.Get())) + "\"\n" : "=VT_NULL\n");
   }
-  ::CoUninitialize();
   return section;
 }
 } // namespace
@@ -71,7 +63,10 @@ int main(int argc, char** argv) {
     return 1;
   }
 #ifdef _WIN32
-  *sections += OperatingSystemSection();
+  if (SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+    *sections += OperatingSystemSection();
+    ::CoUninitialize();
+  }
 #endif
   std::ofstream out(argv[2], std::ios::binary);
   out << "\xEF\xBB\xBF" << *sections; // UTF-8 with a BOM, as the fixture reads it
