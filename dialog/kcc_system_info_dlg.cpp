@@ -9,6 +9,7 @@
 #include "res/resource.h"
 #include "sources/machine_info.h"
 #include "wmi/wmi_data.h"
+#include "wmi/wmi_queries.h"
 
 #include <commctrl.h>
 #include <shlwapi.h>
@@ -44,6 +45,7 @@ uint64_t SumOverInstances(CWmiData& wmi, const wchar_t* property) {
 }
 
 struct Row {
+  int list;
   UINT label;
   const std::wstring* value;
 };
@@ -89,98 +91,107 @@ BOOL CKCCSystemInfoDlg::OnInitDialog() {
   SetIcon(m_hIcon, TRUE);
   SetIcon(m_hIcon, FALSE);
 
-  std::wstring processor, speed, memory, cache;
-  std::wstring manufacturer, model, systemVersion, serialNumber, biosVersion, operatingSystem;
-  CStringArray oem;
-
-  CWmiData wmi;
-  CMachineInfo info;
-  info.ReadMachineInfo();
-  info.FormatTexts();
-
-  if (IsMakerMachine(info)) systemVersion = info.m_strSysVersion;
-  const DWORD memoryMethod = ReadMemoryMethod();
-
-  if (wmi.Connect() != 1) return FALSE;
-
-  if (memoryMethod == 1) {
-    if (IsMakerMachine(info)) memory = info.m_strMemory;
-  } else if (memoryMethod == 2) {
-    MEMORYSTATUSEX status{};
-    status.dwLength = sizeof(status);
-    ::GlobalMemoryStatusEx(&status);
-    FormatSize(RoundMemoryKilobytes(status.ullTotalPhys), memory);
-  } else {
-    if (wmi.Query(L"Win32_PhysicalMemory") == 1)
-      FormatSize(RoundMemoryKilobytes(SumOverInstances(wmi, L"Capacity")), memory);
-    wmi.CloseQuery();
-  }
-
-  processor = info.m_strCpuVersion;
-  speed = info.m_strCpuSpeed;
-
-  std::wstring cacheQuery = L"Win32_CacheMemory";
-  cacheQuery += L" Where level = 4";
-  if (wmi.Query(cacheQuery) == 1) {
-    FormatSize(SumOverInstances(wmi, L"MaxCacheSize"), cache);
-    wmi.CloseQuery();
-  }
-
-  if (wmi.Query(L"Win32_ComputerSystem") == 1) {
-    wmi.GetString(L"Manufacturer", manufacturer);
-    wmi.GetString(L"Model", model);
-    wmi.CloseQuery();
-  }
-  if (wmi.Query(L"Win32_BIOS") == 1) {
-    wmi.GetString(L"SerialNumber", serialNumber);
-    wmi.GetString(L"SMBIOSBIOSVersion", biosVersion);
-    wmi.CloseQuery();
-  }
-  if (wmi.Query(L"Win32_OperatingSystem") == 1) {
-    std::wstring caption, servicePack;
-    wmi.GetString(L"Caption", caption);
-    wmi.GetString(L"CSDVersion", servicePack);
-    operatingSystem = MakeOSName(caption, servicePack);
-  }
-  wmi.Disconnect();
+  SystemSummary summary;
+  GatherSummary(summary);
+  if (!summary.connected) return FALSE;
 
   // Both lists take their widths from the hardware list.
   RECT client{};
   m_listHardware.GetClientRect(&client);
   const int valueWidth = 2 * client.right / 3;
   const int labelWidth = client.right - valueWidth;
-
-  // One label text for every row: a missing string repeats the label loaded last.
-  std::wstring label;
-  const Row hardware[] = {{IDS_PROCESSOR, &processor}, {IDS_PROCESSOR_SPEED, &speed}, {IDS_MEMORY, &memory},
-                          {IDS_CACHE, &cache}};
-  const Row system[] = {{IDS_MANUFACTURER, &manufacturer},     {IDS_MODEL, &model},
-                        {IDS_SYSTEM_VERSION, &systemVersion},  {IDS_SERIAL_NUMBER, &serialNumber},
-                        {IDS_BIOS_VERSION, &biosVersion},      {IDS_OPERATING_SYSTEM, &operatingSystem}};
-  struct ListRows {
-    CListCtrl* list;
-    const Row* rows;
-    size_t count;
-  } lists[] = {{&m_listHardware, hardware, 4}, {&m_listSystem, system, 6}};
-  for (const ListRows& target : lists) {
-    target.list->InsertColumn(0, L"", LVCFMT_LEFT, labelWidth);
-    target.list->InsertColumn(1, L"", LVCFMT_LEFT, valueWidth);
-    for (size_t i = 0; i < target.count; ++i) {
-      LoadResourceString(target.rows[i].label, label);
-      const int row = target.list->InsertItem(static_cast<int>(i), label.c_str());
-      target.list->SetItemText(row, 1, target.rows[i].value->c_str());
-    }
+  for (CListCtrl* list : {&m_listHardware, &m_listSystem}) {
+    list->InsertColumn(0, L"", LVCFMT_LEFT, labelWidth);
+    list->InsertColumn(1, L"", LVCFMT_LEFT, valueWidth);
   }
-
-  if (GetOemInfo(oem) == 1) {
-    LoadResourceString(IDS_OEM_INFORMATION, label);
-    int row = m_listSystem.InsertItem(6, label.c_str());
-    for (size_t k = 0; k < oem.size(); ++k) {
-      if (k > 0) row = m_listSystem.InsertItem(static_cast<int>(6 + k), L"");
-      m_listSystem.SetItemText(row, 1, oem[k].c_str());
-    }
+  for (const SummaryRow& row : SummaryRows(summary)) {
+    CListCtrl& list = row.list == IDC_LIST_HARDWARE ? m_listHardware : m_listSystem;
+    const int item = list.InsertItem(list.GetItemCount(), row.label.c_str());
+    list.SetItemText(item, 1, row.value.c_str());
   }
   return TRUE;
+}
+
+void CKCCSystemInfoDlg::GatherSummary(SystemSummary& summary, const GatherHooks& hooks) const {
+  CWmiData wmi;
+  wmi.SetMessageSink(hooks.messages, hooks.messagesContext);
+  CMachineInfo info;
+  summary.walkStatus = info.ReadMachineInfo(hooks.driverCalls);
+  info.FormatTexts();
+
+  if (IsMakerMachine(info)) summary.systemVersion = info.m_strSysVersion;
+  const DWORD memoryMethod = ReadMemoryMethod();
+
+  if (wmi.Connect() != 1) return;
+  summary.connected = true;
+
+  if (memoryMethod == 1) {
+    if (IsMakerMachine(info)) summary.memory = info.m_strMemory;
+  } else if (memoryMethod == 2) {
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof(status);
+    ::GlobalMemoryStatusEx(&status);
+    FormatSize(RoundMemoryKilobytes(status.ullTotalPhys), summary.memory);
+  } else {
+    if (wmi.Query(QueryText(kMemoryQuery)) == 1)
+      FormatSize(RoundMemoryKilobytes(SumOverInstances(wmi, kMemoryQuery.properties[0])), summary.memory);
+    wmi.CloseQuery();
+  }
+
+  summary.processor = info.m_strCpuVersion;
+  summary.speed = info.m_strCpuSpeed;
+
+  if (wmi.Query(QueryText(kCacheQuery)) == 1) {
+    FormatSize(SumOverInstances(wmi, kCacheQuery.properties[0]), summary.cache);
+    wmi.CloseQuery();
+  }
+  if (wmi.Query(QueryText(kComputerSystemQuery)) == 1) {
+    wmi.GetString(kComputerSystemQuery.properties[0], summary.manufacturer);
+    wmi.GetString(kComputerSystemQuery.properties[1], summary.model);
+    wmi.CloseQuery();
+  }
+  if (wmi.Query(QueryText(kBiosQuery)) == 1) {
+    wmi.GetString(kBiosQuery.properties[0], summary.serialNumber);
+    wmi.GetString(kBiosQuery.properties[1], summary.biosVersion);
+    wmi.CloseQuery();
+  }
+  if (wmi.Query(QueryText(kOperatingSystemQuery)) == 1) {
+    std::wstring caption, servicePack;
+    wmi.GetString(kOperatingSystemQuery.properties[0], caption);
+    wmi.GetString(kOperatingSystemQuery.properties[1], servicePack);
+    summary.operatingSystem = MakeOSName(caption, servicePack);
+  }
+  wmi.Disconnect();
+
+  summary.hasOem = GetOemInfo(summary.oem) == 1;
+}
+
+std::vector<SummaryRow> CKCCSystemInfoDlg::SummaryRows(const SystemSummary& summary) {
+  std::vector<SummaryRow> rows;
+  if (!summary.connected) return rows;
+  // One label text for every row: a missing string repeats the label loaded last.
+  std::wstring label;
+  const Row items[] = {{IDC_LIST_HARDWARE, IDS_PROCESSOR, &summary.processor},
+                       {IDC_LIST_HARDWARE, IDS_PROCESSOR_SPEED, &summary.speed},
+                       {IDC_LIST_HARDWARE, IDS_MEMORY, &summary.memory},
+                       {IDC_LIST_HARDWARE, IDS_CACHE, &summary.cache},
+                       {IDC_LIST_SYSTEM, IDS_MANUFACTURER, &summary.manufacturer},
+                       {IDC_LIST_SYSTEM, IDS_MODEL, &summary.model},
+                       {IDC_LIST_SYSTEM, IDS_SYSTEM_VERSION, &summary.systemVersion},
+                       {IDC_LIST_SYSTEM, IDS_SERIAL_NUMBER, &summary.serialNumber},
+                       {IDC_LIST_SYSTEM, IDS_BIOS_VERSION, &summary.biosVersion},
+                       {IDC_LIST_SYSTEM, IDS_OPERATING_SYSTEM, &summary.operatingSystem}};
+  for (const Row& item : items) {
+    LoadResourceString(item.label, label);
+    rows.push_back(SummaryRow{item.list, label, *item.value});
+  }
+  if (summary.hasOem) {
+    // The first entry beside the OEM label, each further one on a row of its own with an empty label.
+    LoadResourceString(IDS_OEM_INFORMATION, label);
+    for (size_t k = 0; k < summary.oem.size(); ++k)
+      rows.push_back(SummaryRow{IDC_LIST_SYSTEM, k == 0 ? label : std::wstring(), summary.oem[k]});
+  }
+  return rows;
 }
 
 void CKCCSystemInfoDlg::OnSysCommand(UINT nID, LPARAM) {

@@ -4,9 +4,37 @@
 
 #include "framework/dialog.h"
 #include "framework/text.h"
+#include "wmi/wmi_data.h"
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+class IDmiCallObserver;
+
+// Everything the lists show, gathered before either is filled.
+struct SystemSummary {
+  int walkStatus = 0;     // the collector's: where the driver walk ended (the lists do not show it)
+  bool connected = false; // WMI connected; without it the lists stay empty
+  std::wstring processor, speed, memory, cache;
+  std::wstring manufacturer, model, systemVersion, serialNumber, biosVersion, operatingSystem;
+  bool hasOem = false;
+  CStringArray oem;
+};
+
+// One row as a list shows it: the list's control id, the label and the value.
+struct SummaryRow {
+  int list;
+  std::wstring label;
+  std::wstring value;
+};
+
+// Who else sees the gathering: the driver walk's calls, and WMI's failure messages instead of boxes.
+struct GatherHooks {
+  IDmiCallObserver* driverCalls = nullptr;
+  CWmiData::MessageSink messages = nullptr;
+  void* messagesContext = nullptr;
+};
 
 class CKCCSystemInfoDlg : public CDialog {
 public:
@@ -22,6 +50,11 @@ public:
                              const std::wstring& servicePack) const;
   // Appends the OEM manufacturer and model of oeminfo.ini; 0 only when memory runs out.
   int GetOemInfo(CStringArray& entries) const;
+
+  // Reads the collector, the memory method, the kernel's memory status, WMI and oeminfo.ini, in that order.
+  void GatherSummary(SystemSummary& summary, const GatherHooks& hooks = GatherHooks()) const;
+  // The rows of both lists, list 1001 first, with their labels loaded; none when WMI did not connect.
+  static std::vector<SummaryRow> SummaryRows(const SystemSummary& summary);
 
   // Runs the dialog with Ctrl+C copying the summary, from whichever control has the focus.
   INT_PTR DoModal() override;

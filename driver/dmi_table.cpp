@@ -41,6 +41,18 @@ bool PlaceTable(const uint8_t* image, size_t size, uint64_t address, uint64_t le
   return true;
 }
 
+// Sets the byte at `at` so that the `length` bytes from `from` add up to zero.
+void Checksum(uint8_t* bytes, size_t from, size_t length, size_t at) {
+  bytes[at] = 0;
+  uint8_t sum = 0;
+  for (size_t i = from; i < from + length; ++i) sum = static_cast<uint8_t>(sum + bytes[i]);
+  bytes[at] = static_cast<uint8_t>(0x100 - sum);
+}
+
+void WriteTag(uint8_t* at, const char* tag) {
+  for (size_t i = 0; tag[i] != '\0'; ++i) at[i] = static_cast<uint8_t>(tag[i]);
+}
+
 // Calls visit(offset, size) for each complete structure in table order; returns how many it visited.
 template <typename Visit>
 uint32_t WalkStructures(const uint8_t* table, size_t size, uint32_t limit, Visit visit) {
@@ -159,6 +171,32 @@ bool LocateRsmbTable(const uint8_t* blob, size_t size, DmiImage* out) {
   out->major = blob[1];
   out->minor = blob[2];
   return PlaceTable(blob, size, 8, Read32(blob + 4), out);
+}
+
+void WriteDmiDumpHeader(uint8_t major, uint8_t minor, uint32_t length, uint16_t count, uint8_t* header) {
+  for (uint32_t i = 0; i < kDmiDumpTableOffset; ++i) header[i] = 0;
+  if (major >= 3 || length > 0xFFFFu) {
+    WriteTag(header, "_SM3_");
+    header[0x06] = 0x18;
+    header[0x07] = major >= 3 ? major : 3;
+    header[0x08] = major >= 3 ? minor : 0;
+    header[0x0A] = 0x01; // entry point revision 3.0
+    Write32(header + 0x0C, length);
+    Write32(header + 0x10, kDmiDumpTableOffset);
+    Checksum(header, 0, 0x18, 0x05);
+    return;
+  }
+  WriteTag(header, "_SM_");
+  header[0x05] = 0x1F;
+  header[0x06] = major;
+  header[0x07] = minor;
+  WriteTag(header + 0x10, "_DMI_");
+  Write16(header + 0x16, static_cast<uint16_t>(length));
+  Write32(header + 0x18, kDmiDumpTableOffset);
+  Write16(header + 0x1C, count);
+  header[0x1E] = static_cast<uint8_t>((major << 4) | (minor & 0x0F));
+  Checksum(header, 0x10, 0x0F, 0x15);
+  Checksum(header, 0, 0x1F, 0x04);
 }
 
 bool LocateDmiTable(const uint8_t* image, size_t size, DmiImage* out) {

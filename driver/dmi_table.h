@@ -20,6 +20,13 @@ bool LocateDmiTable(const uint8_t* image, size_t size, DmiImage* out);
 // An RSMB blob as GetSystemFirmwareTable and SystemFirmwareTableInformation deliver it.
 bool LocateRsmbTable(const uint8_t* blob, size_t size, DmiImage* out);
 
+// A dump's table follows its entry point at this offset, as dmidecode writes it.
+const uint32_t kDmiDumpTableOffset = 0x20;
+// Fills `header` (kDmiDumpTableOffset bytes) with the entry point of a dump whose table of `length` bytes and
+// `count` structures follows it: "_SM_" with its "_DMI_" part for versions below 3, "_SM3_" from 3.0 on and for
+// a table longer than 2.x can say. Checksums included.
+void WriteDmiDumpHeader(uint8_t major, uint8_t minor, uint32_t length, uint16_t count, uint8_t* header);
+
 // Bytes of the structure at `at` with its string set (double NUL included), or 0 when it is not complete
 // within `available` bytes or its length byte is below 4.
 size_t DmiStructureSize(const uint8_t* at, size_t available);

@@ -18,12 +18,16 @@ HINSTANCE LoadSatelliteBesideExe() {
   const size_t dot = stem.find_last_of(L'.');
   if (dot != std::wstring::npos) stem.erase(dot);
 
-  const bool japanese = PRIMARYLANGID(::GetUserDefaultUILanguage()) == LANG_JAPANESE;
-  HMODULE module = japanese ? LoadSatellite(directory.c_str(), stem.c_str(), L"JPN") : nullptr;
-  if (!module) module = LoadSatellite(directory.c_str(), stem.c_str(), L"ENU");
-  return module;
+  return LoadUserSatellite(directory.c_str(), stem.c_str());
 }
 } // namespace
+
+HMODULE LoadUserSatellite(const wchar_t* directory, const wchar_t* stem) {
+  const bool japanese = PRIMARYLANGID(::GetUserDefaultUILanguage()) == LANG_JAPANESE;
+  HMODULE module = japanese ? LoadSatellite(directory, stem, L"JPN") : nullptr;
+  if (!module) module = LoadSatellite(directory, stem, L"ENU");
+  return module;
+}
 
 HINSTANCE AfxGetInstanceHandle() { return ::GetModuleHandleW(nullptr); }
 

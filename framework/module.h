@@ -17,4 +17,7 @@ void AfxSetResourceHandle(HINSTANCE module);
 // Loads "<dir>\<stem><LANG>.dll" as a resource-only module; null when it is missing.
 HMODULE LoadSatellite(const wchar_t* directory, const wchar_t* stem, const wchar_t* language);
 
+// The satellite "<dir>\<stem>JPN.dll" for a Japanese UI language, else (or when that is missing) ENU.
+HMODULE LoadUserSatellite(const wchar_t* directory, const wchar_t* stem);
+
 #endif

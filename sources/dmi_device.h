@@ -14,4 +14,14 @@ protected:
   ~IDmiDevice() = default;
 };
 
+// Sees every call a walk makes and what came back: the capture tool rebuilds the table from the replies.
+class IDmiCallObserver {
+public:
+  virtual void OnCall(const void* input, uint32_t inputSize, const void* output, uint32_t outputSize,
+                      bool succeeded) = 0;
+
+protected:
+  ~IDmiCallObserver() = default;
+};
+
 #endif

@@ -32,8 +32,9 @@ public:
   CMachineInfo(const CMachineInfo&) = delete;
   CMachineInfo& operator=(const CMachineInfo&) = delete;
 
-  // Status: 21..30 tell where the driver walk stopped, 31 that it ran to its end.
-  int ReadMachineInfo();
+  // Status: 21..30 tell where the driver walk stopped, 31 that it ran to its end. An observer sees
+  // each of the walk's calls to the driver.
+  int ReadMachineInfo(IDmiCallObserver* observer = nullptr);
   void ReadOsVersion();
   void ReadProductId();
   void ReadOemInfo();

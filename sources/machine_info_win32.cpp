@@ -60,15 +60,18 @@ private:
 // The opened boardinfo device, owned by the caller: one DeviceIoControl per call.
 class BoardInfoDevice : public IDmiDevice {
 public:
-  explicit BoardInfoDevice(HANDLE device) : m_device(device) {}
+  BoardInfoDevice(HANDLE device, IDmiCallObserver* observer) : m_device(device), m_observer(observer) {}
   bool Call(const void* input, uint32_t inputSize, void* output, uint32_t outputSize) override {
     DWORD returned = 0; // not examined: the status byte tells
-    return ::DeviceIoControl(m_device, IOCTL_BOARDINFO_CALL, const_cast<void*>(input), inputSize, output,
-                             outputSize, &returned, nullptr) != FALSE;
+    const bool succeeded = ::DeviceIoControl(m_device, IOCTL_BOARDINFO_CALL, const_cast<void*>(input), inputSize,
+                                             output, outputSize, &returned, nullptr) != FALSE;
+    if (m_observer) m_observer->OnCall(input, inputSize, output, outputSize, succeeded);
+    return succeeded;
   }
 
 private:
   HANDLE m_device;
+  IDmiCallObserver* m_observer;
 };
 
 const char kSharedServicesKey[] = "SOFTWARE\\Varnel Corporation\\Shared Info\\Shared Services";
@@ -147,7 +150,7 @@ namespace {
 bool IsAnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByteEx(CP_ACP, byte) != FALSE; }
 } // namespace
 
-int CMachineInfo::ReadMachineInfo() {
+int CMachineInfo::ReadMachineInfo(IDmiCallObserver* observer) {
   ReadOsVersion();
   ReadOemInfo();
 
@@ -173,6 +176,6 @@ int CMachineInfo::ReadMachineInfo() {
   } // the former directory is current again here, whether or not the open succeeded
   if (!device) return 25;
 
-  BoardInfoDevice driver(device.Get());
+  BoardInfoDevice driver(device.Get(), observer);
   return WalkTable(driver);
 }

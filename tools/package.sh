@@ -26,6 +26,7 @@ entries = [
     ("KCCSystemInfo.exe", "$bin/KCCSystemInfo.exe"),
     ("KCCSystemInfoENU.dll", "$bin/KCCSystemInfoENU.dll"),
     ("KCCSystemInfoJPN.dll", "$bin/KCCSystemInfoJPN.dll"),
+    ("KCCCapture.exe", "$bin/KCCCapture.exe"),
     ("README.txt", "$top/tools/package/README.txt"),
     ("install-driver.cmd", "$top/driver/install-driver.cmd"),
     ("remove-driver.cmd", "$top/driver/remove-driver.cmd"),

@@ -2,6 +2,7 @@
 #include "wmi/wmi_data.h"
 
 #include "framework/resource_strings.h"
+#include "res/resource.h"
 #include "wmi/wmi_number.h"
 
 namespace {
@@ -44,7 +45,7 @@ int CWmiData::Query(const std::wstring& what) {
   }
   if (!m_pEnum) {
     const std::wstring message = L"WMI Open Error(IWbemServices.ExecQuery)\n" + query;
-    ::MessageBoxW(nullptr, message.c_str(), L"", MB_OK);
+    ShowMessage(L"", message, MB_OK);
     return 0;
   }
 
@@ -53,12 +54,24 @@ int CWmiData::Query(const std::wstring& what) {
   m_pEnum->Next(WBEM_INFINITE, 1, m_pObject.Receive(), &returned);
   if (!m_pObject) {
     std::wstring caption;
-    LoadResourceString(500, caption);
+    LoadResourceString(IDS_APP_TITLE, caption);
     const std::wstring message = L"WMI Open Error(IEnumWbemClassObject.Next)\n" + query;
-    ::MessageBoxW(nullptr, message.c_str(), caption.c_str(), MB_ICONERROR | MB_OK);
+    ShowMessage(caption, message, MB_ICONERROR | MB_OK);
     return 0;
   }
   return 1;
+}
+
+void CWmiData::SetMessageSink(MessageSink sink, void* context) {
+  m_sink = sink;
+  m_sinkContext = context;
+}
+
+void CWmiData::ShowMessage(const std::wstring& caption, const std::wstring& text, UINT style) const {
+  if (m_sink)
+    m_sink(m_sinkContext, caption, text);
+  else
+    ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), style);
 }
 
 int CWmiData::GetString(const wchar_t* name, std::wstring& out) {

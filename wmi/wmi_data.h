@@ -18,6 +18,10 @@ public:
   CWmiData() = default;
   ~CWmiData() override;
 
+  // Where Query's failure messages go instead of a message box (null: a message box, as the dialog has it).
+  using MessageSink = void (*)(void* context, const std::wstring& caption, const std::wstring& text);
+  void SetMessageSink(MessageSink sink, void* context);
+
   // Locator, connection to "\\.\root\cimv2", proxy blanket. Silent on failure.
   int Connect();
   // Runs "Select * From " + what and takes its first instance; shows a message box on failure.
@@ -34,6 +38,10 @@ public:
 
 private:
   int ReadNumber(const wchar_t* name, uint64_t& out);
+  void ShowMessage(const std::wstring& caption, const std::wstring& text, UINT style) const;
+
+  MessageSink m_sink = nullptr;
+  void* m_sinkContext = nullptr;
 
   ComPtr<IWbemLocator> m_pLocator;
   ComPtr<IWbemServices> m_pServices;

@@ -3,6 +3,9 @@
 # the profile's expected.txt. @MEMORY@ there stands for this machine's physical memory as the
 # dialog rounds and shows it (wine reports /proc/meminfo's MemTotal). A profile with a file
 # driver-x64 is served by the x86-64 build of the driver, the others by the i686 build.
+# Each replay also runs KCCCapture in its prefix, and the capture must replay to the same output and hold
+# in summary.txt the same rows and boxes; a profile with a file redact is captured with /redact, and its
+# serial number must then be in no captured file and show as asterisks.
 #   run-profiles.sh BIN_DIR TEST_SATELLITE_DIR [PROFILE ...]
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -13,6 +16,24 @@ profiles=("$@")
 
 memory=$(python3 "$top/tests/harness/expected-memory.py")
 
+# Replays the capture and compares: the output, summary.txt, and with /redact the serial number's absence.
+round_trip() {
+  local profile=$1 copy=$2 captured=$3 out=$4 expected serial
+  [ -f "$copy/KCCSystemInfoENU.dll" ] && cp "$copy/KCCSystemInfoENU.dll" "$captured/"
+  expected=$out
+  if [ -f "$profile/redact" ]; then
+    serial=$(awk -F'\t' '$1 == "row" && $2 == 1000 && $3 == 3 { print $5 }' "$out")
+    [ -n "$serial" ] || { echo "no serial number to redact"; return 1; }
+    if grep -rqaF -- "$serial" "$captured"; then echo "the serial number $serial is in the capture"; return 1; fi
+    expected=$captured.expected
+    awk -F'\t' -v OFS='\t' '$1 == "row" && $2 == 1000 && $3 == 3 { gsub(/./, "*", $5) } { print }' "$out" > "$expected"
+  fi
+  KCC_BIN_DIR=$bin "$top/tools/replay" "$captured" > "$captured.out" 2> "$captured.err" ||
+    { echo "the capture did not replay:"; cat "$captured.err"; return 1; }
+  diff -u --label "replay of $(basename "$profile")" --label "replay of its capture" "$expected" "$captured.out" &&
+    diff -u --label "replay without columns" --label summary.txt <(grep -v '^column' "$expected") "$captured/summary.txt"
+}
+
 passed=0 failed=0
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -20,7 +41,7 @@ for profile in "${profiles[@]}"; do
   name=$(basename "$profile")
   copy=$work/$name
   cp -r "$profile" "$copy"
-  rm -f "$copy/expected.txt" "$copy/driver-x64"
+  rm -f "$copy/expected.txt" "$copy/driver-x64" "$copy/redact"
   driver=$bin/boardinfo.sys
   [ -f "$profile/driver-x64" ] && driver=$bin/x64/boardinfo.sys
   # A profile that names a test satellite gets it beside the exe.
@@ -28,8 +49,13 @@ for profile in "${profiles[@]}"; do
     cp "$satellites/$(cat "$profile/test-satellite")" "$copy/KCCSystemInfoENU.dll"
   fi
   sed "s/@MEMORY@/$memory/g" "$profile/expected.txt" > "$work/$name.expected"
-  if KCC_BIN_DIR=$bin "$top/tools/replay" "$copy" --driver "$driver" > "$work/$name.out" 2> "$work/$name.err" &&
-     diff -u "$work/$name.expected" "$work/$name.out" > "$work/$name.diff"; then
+  captured=$work/$name.capture
+  redact=()
+  [ -f "$profile/redact" ] && redact=(--redact)
+  if KCC_BIN_DIR=$bin "$top/tools/replay" "$copy" --driver "$driver" --capture "$captured" "${redact[@]}" \
+       > "$work/$name.out" 2> "$work/$name.err" &&
+     diff -u "$work/$name.expected" "$work/$name.out" > "$work/$name.diff" &&
+     round_trip "$profile" "$copy" "$captured" "$work/$name.out" >> "$work/$name.diff" 2>&1; then
     echo "PASS $name"
     passed=$((passed + 1))
   else

@@ -89,6 +89,16 @@ check "the processor comes from the installed driver" \
   [ "$(row 1001 0 "$work/installed.txt")" = "Intel(R) Pentium(R) M processor 1.60GHz" ]
 check "and its speed" [ "$(row 1001 1 "$work/installed.txt")" = "1.60 GHz" ]
 
+# The capture a user sends to support: what the dialog showed, row for row; a folder it cannot make is said.
+capture='C:\Program Files\KCCSystemInfo\KCCCapture.exe'
+wine "$capture" 'C:\capture' > /dev/null 2> "$work/capture.err"
+check "KCCCapture succeeds: $(cat "$work/capture.err")" [ $? = 0 ]
+check "its summary.txt is what the dialog showed" \
+  diff -u "$work/installed.txt" <(sed -n 's/^row\t//p' "$WINEPREFIX/drive_c/capture/summary.txt")
+wine "$capture" 'C:\no such folder\capture' > /dev/null 2> "$work/capture-nofolder.err"
+check "a folder it cannot make fails with status 2" [ $? = 2 ]
+check "and says which" grep -q 'cannot create the folder C:.no such folder.capture' "$work/capture-nofolder.err"
+
 # 4. The install again, from a 32-bit command prompt (System32 redirected): nothing changes.
 snapshot "$work/installed-state.txt"
 wine 'C:\windows\syswow64\cmd.exe' /c "$install" > "$work/again.out" 2>&1

@@ -1,9 +1,13 @@
-// Tests of the tools' pure rules: field escaping, summary figures, command-line quoting.
+// Tests of the tools' pure rules: field escaping, summary figures, command-line quoting, capture formats.
+#include "driver/dmi_table.h"
 #include "tools/bench/command_line.h"
 #include "tools/bench/stats.h"
+#include "tools/capture/capture_format.h"
 #include "tools/dlgread/text_escape.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 namespace {
 
@@ -94,4 +98,53 @@ TEST(JoinCommandLine, SeparatesWithOneSpace) {
             bench::JoinCommandLine({L"Z:\\bin\\prog.exe", L"/halt", L"two words", L""}));
 }
 
+struct RegistryCase {
+  uint32_t type;
+  capture::Bytes data;
+  const wchar_t* expected;
+};
+
+class RegistryValueLine : public ::testing::TestWithParam<RegistryCase> {};
+
+// Strings and DWORDs read as regedit writes them; anything else keeps its type and every byte.
+TEST_P(RegistryValueLine, KeepsTypeAndBytes) {
+  EXPECT_EQ(GetParam().expected, capture::RegistryValueLine(L"Value", GetParam().type, GetParam().data));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, RegistryValueLine,
+    ::testing::Values(RegistryCase{1, {'b', 0, 'i', 0, 0, 0}, L"\"Value\"=\"bi\""},
+                      RegistryCase{1, {'"', 0, '\\', 0, 0, 0}, L"\"Value\"=\"\\\"\\\\\""},
+                      RegistryCase{1, {'b', 0, 'i', 0}, L"\"Value\"=hex(1):62,00,69,00"}, // no terminator
+                      RegistryCase{1, {'a', 0, 0, 0, 'b', 0, 0, 0}, L"\"Value\"=hex(1):61,00,00,00,62,00,00,00"},
+                      RegistryCase{1, {'\n', 0, 0, 0}, L"\"Value\"=hex(1):0a,00,00,00"},
+                      RegistryCase{4, {2, 0, 0, 0}, L"\"Value\"=dword:00000002"},
+                      RegistryCase{4, {2, 0, 0}, L"\"Value\"=hex(4):02,00,00"},
+                      RegistryCase{3, {1, 0, 0, 0}, L"\"Value\"=hex:01,00,00,00"},
+                      RegistryCase{11, {}, L"\"Value\"=hex(b):"}));
+
+// A table rebuilt from structures reads back as the same structures, and redaction keeps every length.
+TEST(CaptureDump, RebuildsAndRedactsSerialNumbers) {
+  const capture::Bytes system = {1, 0x19, 1, 0, 1, 2, 0, 3, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16,
+                                 6, 'M', 0, 'P', 0, 'S', 'N', '1', 0, 0};
+  const capture::Bytes board = {2, 0x08, 2, 0, 0, 0, 0, 1, 'B', 'S', 0, 0};
+  const capture::Bytes end = {127, 4, 3, 0, 0, 0};
+  for (uint8_t major : {2, 3}) {
+    capture::Bytes dump = capture::DumpOfStructures({system, board, end}, major, 4);
+    DmiImage image;
+    ASSERT_TRUE(LocateDmiTable(dump.data(), dump.size(), &image));
+    EXPECT_EQ(major, image.major);
+    EXPECT_EQ(system.size() + board.size() + end.size(), image.size);
+    EXPECT_EQ(0, std::memcmp(image.table, system.data(), system.size()));
+
+    EXPECT_EQ(3u, capture::RedactDump(dump)); // two serial numbers and the UUID
+    ASSERT_TRUE(LocateDmiTable(dump.data(), dump.size(), &image));
+    const std::string table(reinterpret_cast<const char*>(image.table), image.size);
+    EXPECT_NE(std::string::npos, table.find(std::string("M\0P\0***\0\0", 9)));
+    EXPECT_NE(std::string::npos, table.find(std::string("**\0\0", 4)));
+    EXPECT_EQ(capture::Bytes(16, 0), capture::Bytes(image.table + 8, image.table + 24));
+  }
+}
+
 } // namespace
+

@@ -1,0 +1,474 @@
+// KCCCapture: writes what KCCSystemInfo reads on this machine into a folder that tools/replay replays.
+//   KCCCapture.exe FOLDER [/redact]
+#include "dialog/kcc_system_info_dlg.h"
+#include "framework/com.h"
+#include "framework/handles.h"
+#include "framework/module.h"
+#include "res/resource.h"
+#include "res/version.h"
+#include "sources/dmi_device.h"
+#include "tools/capture/capture_format.h"
+#include "tools/dlgread/text_escape.h"
+#include "wmi/wmi_queries.h"
+
+#include <windows.h>
+#include <ole2.h>
+#include <shellapi.h>
+#include <wbemidl.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+using capture::Bytes;
+
+// Exit statuses: what could be captured is written in every case.
+enum ExitStatus { kCaptured = 0, kUsage = 1, kFolderUnwritable = 2, kDriverTrouble = 3, kWmiTrouble = 4 };
+
+const wchar_t kSharedServicesKey[] = L"SOFTWARE\\Varnel Corporation\\Shared Info\\Shared Services";
+const wchar_t kSharedVxdsKey[] = L"SOFTWARE\\Varnel Corporation\\Shared Info\\Shared VxDs";
+const wchar_t kMemoryMethodKey[] = L"SOFTWARE\\Varnel Corporation\\KIVO Control Center\\KIVOinfo";
+// The two places the collector looks for the product id, in its order.
+const wchar_t kWindowsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion";
+const wchar_t kWindowsNtKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                         nullptr);
+  std::string utf8(static_cast<size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &utf8[0], size, nullptr, nullptr);
+  return utf8;
+}
+
+void Complain(const std::wstring& message) {
+  const std::string text = "KCCCapture: " + Utf8(message) + "\n";
+  std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
+std::wstring Hex(const Bytes& bytes) {
+  std::wstring text;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    wchar_t byte[4];
+    std::swprintf(byte, 4, L"%02X", bytes[i]);
+    if (i > 0) text += L' ';
+    text += byte;
+  }
+  return text;
+}
+
+std::wstring Number(unsigned long long value) { return std::to_wstring(value); }
+
+// The folder the capture writes to; each file is written whole or reported.
+class Folder {
+public:
+  explicit Folder(std::wstring path) : m_path(std::move(path)) {}
+  bool Create() const { return ::CreateDirectoryW(m_path.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS; }
+  std::wstring PathOf(const wchar_t* name) const { return m_path + L"\\" + name; }
+
+  bool Write(const wchar_t* name, const void* data, size_t size) {
+    UniqueFileHandle file(::CreateFileW(PathOf(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    const bool ok = file && ::WriteFile(file.Get(), data, static_cast<DWORD>(size), &written, nullptr) &&
+                    written == size;
+    if (!ok) {
+      Complain(L"cannot write " + PathOf(name) + L" (error " + Number(::GetLastError()) + L")");
+      m_failed = true;
+    }
+    return ok;
+  }
+  bool WriteUtf8(const wchar_t* name, const std::wstring& text, bool bom) {
+    const std::string bytes = (bom ? "\xEF\xBB\xBF" : "") + Utf8(text);
+    return Write(name, bytes.data(), bytes.size());
+  }
+  bool Failed() const { return m_failed; }
+
+private:
+  std::wstring m_path;
+  bool m_failed = false;
+};
+
+// Every call the program's walk makes, kept for rebuilding the table.
+class WalkRecorder : public IDmiCallObserver {
+public:
+  void OnCall(const void* input, uint32_t inputSize, const void* output, uint32_t outputSize,
+              bool succeeded) override {
+    m_record.Add(static_cast<const uint8_t*>(input), inputSize, static_cast<const uint8_t*>(output), outputSize,
+                 succeeded);
+  }
+  const capture::WalkRecord& Record() const { return m_record; }
+
+private:
+  capture::WalkRecord m_record;
+};
+
+// The message boxes the gathering would have shown, in order, as the replay prints them.
+void KeepMessage(void* context, const std::wstring& caption, const std::wstring& text) {
+  static_cast<std::wstring*>(context)->append(L"box\t" + dlgread::EscapeField(caption) + L"\t" +
+                                              dlgread::EscapeField(text) + L"\n");
+}
+
+// ---- the firmware table ----
+
+Bytes FirmwareTableRsmb() {
+  using GetTable = UINT(WINAPI*)(DWORD, DWORD, PVOID, DWORD);
+  // Vista and later; XP has no such function.
+  const auto get = reinterpret_cast<GetTable>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetSystemFirmwareTable")));
+  if (!get) return Bytes();
+  const DWORD rsmb = 'R' << 24 | 'S' << 16 | 'M' << 8 | 'B';
+  const UINT size = get(rsmb, 0, nullptr, 0);
+  if (size == 0) return Bytes();
+  Bytes blob(size);
+  if (get(rsmb, 0, blob.data(), size) != size) return Bytes();
+  return blob;
+}
+
+// ---- WMI, as the queries answer, for the fixture provider ----
+
+std::wstring VariantText(const wchar_t* name, const VARIANT& value) {
+  const std::wstring key = std::wstring(name) + L"=";
+  switch (V_VT(&value)) {
+  case VT_NULL:
+  case VT_EMPTY:
+    return key + L"VT_NULL";
+  case VT_BSTR: {
+    const BSTR text = V_BSTR(&value);
+    // Quoted, so that spaces at either end stay; the provider takes what stands between the outer quotes.
+    return key + L"VT_BSTR:\"" + (text ? std::wstring(text, ::SysStringLen(text)) : std::wstring()) + L"\"";
+  }
+  case VT_I2:
+    return key + L"VT_I2:" + std::to_wstring(V_I2(&value));
+  case VT_I4:
+    return key + L"VT_I4:" + std::to_wstring(V_I4(&value));
+  case VT_I8:
+    return key + L"VT_I8:" + std::to_wstring(V_I8(&value));
+  case VT_BOOL:
+    return key + (V_BOOL(&value) ? L"VT_BOOL:true" : L"VT_BOOL:false");
+  default:
+    return L"; " + key + L"VARIANT type " + std::to_wstring(V_VT(&value)) + L", which a replay cannot serve";
+  }
+}
+
+struct WmiCapture {
+  std::wstring ini;      // the fixture file's text
+  std::wstring failures; // its [fail] lines
+  HRESULT connectResult = S_OK;
+  bool connected = false;
+  std::vector<std::wstring> serialNumbers;
+};
+
+void CaptureQuery(IWbemServices* services, const WmiQuery& query, bool redact, WmiCapture& out) {
+  const BString language(L"WQL");
+  const BString text((L"Select * From " + QueryText(query)).c_str());
+  ComPtr<IEnumWbemClassObject> found;
+  services->ExecQuery(language.Get(), text.Get(), WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY, nullptr,
+                      found.Receive());
+  if (!found) {
+    out.failures += L"ExecQuery=" + std::wstring(query.className) + L"\r\n";
+    return;
+  }
+  // Bounded: a provider that never ends its enumeration does not hold the capture forever.
+  for (unsigned instance = 0; instance < 4096; ++instance) {
+    ComPtr<IWbemClassObject> object;
+    ULONG returned = 0;
+    const HRESULT hr = found->Next(WBEM_INFINITE, 1, object.Receive(), &returned);
+    if (FAILED(hr) || hr == WBEM_S_FALSE || !object) break;
+    out.ini += L"[" + std::wstring(query.className) + L"#" + Number(instance) + L"]\r\n";
+    std::vector<const wchar_t*> names(std::begin(query.properties), std::end(query.properties));
+    names.push_back(query.whereProperty);
+    for (const wchar_t* name : names) {
+      if (!name) continue;
+      Variant value;
+      if (FAILED(object->Get(name, 0, value.Receive(), nullptr, nullptr))) continue; // absent: Get fails again
+      if (redact && &query == &kBiosQuery && name == kBiosQuery.properties[0] &&
+          value.Type() == VT_BSTR && V_BSTR(value.Get())) {
+        const std::wstring serial(V_BSTR(value.Get()));
+        out.ini += std::wstring(name) + L"=VT_BSTR:\"" + capture::Placeholder(serial) + L"\"\r\n";
+        continue;
+      }
+      out.ini += VariantText(name, *value.Get()) + L"\r\n";
+    }
+  }
+}
+
+WmiCapture CaptureWmi(bool redact) {
+  WmiCapture out;
+  ComPtr<IWbemLocator> locator;
+  ComPtr<IWbemServices> services;
+  out.connectResult =
+      ::CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_ALL, IID_IWbemLocator, locator.ReceiveVoid());
+  if (SUCCEEDED(out.connectResult)) {
+    const BString resource(L"\\\\.\\root\\cimv2");
+    out.connectResult =
+        locator->ConnectServer(resource.Get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, services.Receive());
+  }
+  if (FAILED(out.connectResult) || !services) {
+    out.failures += L"ConnectServer=yes\r\n";
+  } else {
+    out.connectResult = ::CoSetProxyBlanket(services.Get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
+                                            RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+    if (FAILED(out.connectResult)) {
+      out.failures += L"ProxyBlanket=yes\r\n";
+    } else {
+      out.connected = true;
+      for (const WmiQuery* query : kSummaryQueries) CaptureQuery(services.Get(), *query, redact, out);
+    }
+  }
+  if (!out.failures.empty()) out.ini += L"[fail]\r\n" + out.failures;
+  return out;
+}
+
+// ---- the registry ----
+
+struct RegistryCapture {
+  std::wstring text;
+  bool memoryMethodTwo = false;
+};
+
+// The key's values that exist, each with its type and bytes; the key header alone when it opens without them.
+void CaptureKey(HKEY root, const wchar_t* rootName, const wchar_t* subKey, std::initializer_list<const wchar_t*> names,
+                RegistryCapture& out) {
+  RegistryKey key;
+  if (::RegOpenKeyExW(root, subKey, 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS) return;
+  out.text += L"\r\n[" + std::wstring(rootName) + L"\\" + subKey + L"]\r\n";
+  for (const wchar_t* name : names) {
+    DWORD type = 0;
+    DWORD size = 0;
+    if (::RegQueryValueExW(key.Get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) continue;
+    Bytes data(size);
+    if (::RegQueryValueExW(key.Get(), name, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) continue;
+    data.resize(size);
+    out.text += capture::RegistryValueLine(name, type, data) + L"\r\n";
+    // The program reads the first four bytes, whatever the type.
+    if (subKey == kMemoryMethodKey && data.size() <= 4) {
+      DWORD method = 0;
+      for (size_t i = 0; i < data.size(); ++i) method |= static_cast<DWORD>(data[i]) << (8 * i);
+      out.memoryMethodTwo = method == 2;
+    }
+  }
+}
+
+RegistryCapture CaptureRegistry(const OSVERSIONINFOW& version) {
+  RegistryCapture out;
+  out.text = L"Windows Registry Editor Version 5.00\r\n";
+  CaptureKey(HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kSharedServicesKey, {L"boardinfo"}, out);
+  CaptureKey(HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kSharedVxdsKey, {L"boardinfo.vxd"}, out);
+  CaptureKey(HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kMemoryMethodKey, {L"MemoryMethod"}, out);
+  CaptureKey(HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kWindowsKey, {L"ProductId"}, out);
+  CaptureKey(HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kWindowsNtKey, {L"ProductId"}, out);
+  // Wine's setting for the Windows version the program saw, so that a replay reports the same one.
+  const std::wstring wine = capture::WineVersionName(version.dwMajorVersion, version.dwMinorVersion);
+  if (!wine.empty()) out.text += L"\r\n[HKEY_CURRENT_USER\\Software\\Wine]\r\n\"Version\"=\"" + wine + L"\"\r\n";
+  out.text += L"\r\n";
+  return out;
+}
+
+std::wstring ExeDirectory() {
+  wchar_t path[MAX_PATH];
+  const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring file(path, length < MAX_PATH ? length : 0);
+  const size_t slash = file.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring(L".") : file.substr(0, slash);
+}
+
+std::wstring WalkStatusText(int status) {
+  switch (status) {
+  case 21:
+  case 22:
+    return L"no driver location in the registry";
+  case 23:
+  case 24:
+    return L"the driver's folder could not be made current";
+  case 25:
+    return L"the driver could not be opened";
+  case 26:
+  case 27:
+    return L"the driver refused the information request";
+  case 28:
+    return L"no memory for the structure buffer";
+  case 29:
+  case 30:
+    return L"the driver failed a structure request";
+  default:
+    return L"the walk ran to its end";
+  }
+}
+
+int Run(const std::wstring& folderPath, bool redact) {
+  Folder folder(folderPath);
+  if (!folder.Create()) {
+    Complain(L"cannot create the folder " + folderPath + L" (error " + Number(::GetLastError()) + L")");
+    return kFolderUnwritable;
+  }
+  int status = kCaptured;
+
+  // The labels come from the program's own satellite beside this tool.
+  if (HMODULE satellite = LoadUserSatellite(ExeDirectory().c_str(), L"KCCSystemInfo"))
+    AfxSetResourceHandle(satellite);
+  else
+    Complain(L"no KCCSystemInfoENU.dll beside KCCCapture.exe: summary.txt has no labels");
+
+  OSVERSIONINFOW version{};
+  version.dwOSVersionInfoSize = sizeof(version);
+  ::GetVersionExW(&version);
+
+  // What the program shows, gathered the way it gathers it, with the driver's replies kept.
+  WalkRecorder walk;
+  std::wstring boxes;
+  SystemSummary summary;
+  CKCCSystemInfoDlg dialog(nullptr);
+  GatherHooks hooks;
+  hooks.driverCalls = &walk;
+  hooks.messages = &KeepMessage;
+  hooks.messagesContext = &boxes;
+  dialog.GatherSummary(summary, hooks);
+  if (redact) summary.serialNumber = capture::Placeholder(summary.serialNumber);
+
+  // smbios.bin: rebuilt from the walk's replies; without any, the firmware table.
+  const capture::WalkRecord& record = walk.Record();
+  const Bytes rsmb = FirmwareTableRsmb();
+  std::wstring tableSource;
+  Bytes dump;
+  const bool fromDriver = !record.Structures().empty();
+  if (fromDriver) {
+    const uint8_t major = record.Information()[1];
+    // The information reply gives no minor version: the firmware table's, when it is the same table version.
+    const uint8_t minor = rsmb.size() >= 8 && rsmb[1] == major ? rsmb[2] : 0;
+    dump = capture::DumpOfStructures(record.Structures(), major, minor);
+    tableSource = L"the boardinfo driver: the " + Number(record.Structures().size()) +
+                  L" structures its replies gave, in the order they came";
+  } else if (!rsmb.empty()) {
+    dump = capture::DumpOfRsmb(rsmb.data(), rsmb.size());
+    tableSource = L"the firmware table (GetSystemFirmwareTable 'RSMB'): the driver gave no structure";
+  } else {
+    tableSource = L"none: the driver gave no structure and Windows has no firmware table to give";
+  }
+  if (!dump.empty()) {
+    if (redact) capture::RedactDump(dump);
+    folder.Write(L"smbios.bin", dump.data(), dump.size());
+  }
+  // A driver that is registered but gave nothing must not be served by the replay either.
+  if (!fromDriver && summary.walkStatus >= 23) folder.Write(L"no-driver-service", "", 0);
+  if (summary.walkStatus != 31) {
+    Complain(L"the boardinfo driver: " + WalkStatusText(summary.walkStatus) + L" (status " +
+             Number(summary.walkStatus) + L")");
+    status = kDriverTrouble;
+  }
+
+  const WmiCapture wmi = CaptureWmi(redact);
+  folder.WriteUtf8(L"wmi.ini", wmi.ini, true);
+  if (!wmi.connected) {
+    wchar_t result[16];
+    std::swprintf(result, 16, L"0x%08lX", static_cast<unsigned long>(wmi.connectResult));
+    Complain(std::wstring(L"WMI did not connect (") + result + L"): wmi.ini records the failure");
+    if (status == kCaptured) status = kWmiTrouble;
+  }
+
+  const RegistryCapture registry = CaptureRegistry(version);
+  {
+    std::wstring text = L"\xFEFF" + registry.text;
+    folder.Write(L"registry.reg", text.data(), text.size() * sizeof(wchar_t));
+  }
+
+  wchar_t system[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+  const std::wstring oeminfo = std::wstring(system, length < MAX_PATH ? length : 0) + L"\\oeminfo.ini";
+  if (::GetFileAttributesW(oeminfo.c_str()) != INVALID_FILE_ATTRIBUTES &&
+      !::CopyFileW(oeminfo.c_str(), folder.PathOf(L"oeminfo.ini").c_str(), FALSE)) {
+    Complain(L"cannot copy " + oeminfo + L" (error " + Number(::GetLastError()) + L")");
+    status = status == kCaptured ? kFolderUnwritable : status;
+  }
+
+  std::wstring rows = boxes;
+  std::vector<int> counts(2, 0);
+  for (const SummaryRow& row : CKCCSystemInfoDlg::SummaryRows(summary)) {
+    int& count = counts[row.list == IDC_LIST_HARDWARE ? 0 : 1];
+    rows += L"row\t" + Number(static_cast<unsigned>(row.list)) + L"\t" + Number(static_cast<unsigned>(count++)) +
+            L"\t" + dlgread::EscapeField(row.label) + L"\t" + dlgread::EscapeField(row.value) + L"\n";
+  }
+  folder.WriteUtf8(L"summary.txt", rows, false);
+
+  OSVERSIONINFOW real = version;
+  using RtlGetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
+  // The version as Windows is, not as it tells a program without a compatibility manifest.
+  if (const auto get = reinterpret_cast<RtlGetVersion>(
+          reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion"))))
+    get(&real);
+  SYSTEMTIME now{};
+  ::GetSystemTime(&now);
+  wchar_t date[64];
+  std::swprintf(date, 64, L"%04u-%02u-%02u %02u:%02u:%02u UTC", now.wYear, now.wMonth, now.wDay, now.wHour,
+                now.wMinute, now.wSecond);
+  std::wstring notes = L"KCCCapture " KCC_VERSION_TEXT L"\r\n";
+  notes += L"Date: " + std::wstring(date) + L"\r\n";
+  notes += L"Windows: " + Number(real.dwMajorVersion) + L"." + Number(real.dwMinorVersion) + L"." +
+           Number(real.dwBuildNumber) + L" " + real.szCSDVersion + L" (the program sees " +
+           Number(version.dwMajorVersion) + L"." + Number(version.dwMinorVersion) + L"." +
+           Number(version.dwBuildNumber) + L")\r\n";
+  notes += L"Program version: " KCC_VERSION_TEXT L"\r\n";
+  notes += L"Driver walk: status " + Number(summary.walkStatus) + L", " + WalkStatusText(summary.walkStatus) + L"; " +
+           Number(record.Calls()) + L" calls\r\n";
+  if (record.HasInformation()) {
+    const Bytes& info = record.Information();
+    notes += L"Driver information reply: " + Hex(info) + L" (status " + Number(info[0]) + L", revision " +
+             Number(info[1]) + L", " + Number(info[2] | (info[3] << 8)) + L" structures, largest " +
+             Number(info[4] | (info[5] << 8)) + L" bytes, table size " + Number(info[10] | (info[11] << 8)) +
+             L")\r\n";
+  } else {
+    notes += L"Driver information reply: none\r\n";
+  }
+  notes += L"smbios.bin: " + tableSource + L"\r\n";
+  notes += L"WMI: " + std::wstring(wmi.connected ? L"connected" : L"did not connect") + L"\r\n";
+  if (redact) notes += L"Redacted: serial numbers (SMBIOS types 1, 2, 3 and WMI SerialNumber) and the system UUID\r\n";
+  notes += L"Not reproduced by a replay:\r\n";
+  if (registry.memoryMethodTwo) {
+    MEMORYSTATUSEX memory{};
+    memory.dwLength = sizeof(memory);
+    ::GlobalMemoryStatusEx(&memory);
+    notes += L"  MemoryMethod 2: the memory row shows the kernel's total physical memory, " +
+             Number(memory.ullTotalPhys) + L" bytes here; a replay shows its own machine's.\r\n";
+  } else {
+    notes += L"  nothing that this machine's settings use.\r\n";
+  }
+  folder.WriteUtf8(L"capture.txt", notes, false);
+
+  if (folder.Failed() && status == kCaptured) status = kFolderUnwritable;
+  return status;
+}
+
+} // namespace
+
+int main() {
+  int argc = 0;
+  LocalMemory arguments;
+  wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+  arguments.Reset(argv);
+  std::wstring folder;
+  bool redact = false;
+  bool usage = !argv;
+  for (int i = 1; argv && i < argc; ++i) {
+    const std::wstring argument = argv[i];
+    if (::lstrcmpiW(argument.c_str(), L"/redact") == 0)
+      redact = true;
+    else if (folder.empty() && !argument.empty() && argument[0] != L'/')
+      folder = argument;
+    else
+      usage = true;
+  }
+  if (usage || folder.empty()) {
+    std::fputs("usage: KCCCapture.exe FOLDER [/redact]\n"
+               "Writes what KCCSystemInfo reads on this machine into FOLDER, for support to replay.\n"
+               "/redact replaces serial numbers and the system UUID by placeholders of the same length.\n",
+               stderr);
+    return kUsage;
+  }
+  // As the program starts OLE before it gathers anything.
+  const HRESULT ole = ::OleInitialize(nullptr);
+  const int status = Run(folder, redact);
+  if (SUCCEEDED(ole)) ::OleUninitialize();
+  return status;
+}
