@@ -1,17 +1,50 @@
-// libFuzzer target: the whole table walk against a device whose every reply comes from the fuzzer.
+// libFuzzer target: the whole table walk against a device whose every reply comes from the fuzzer, and the
+// capture's table rebuilt from those replies.
 #include <stdint.h>
 #include <stdlib.h>
 
+#include "driver/dmi_table.h"
 #include "sources/machine_info.h"
 #include "tests/fuzz/replay_device.h"
+#include "tools/capture/capture_format.h"
+
+namespace {
+// Hands each reply to the capture's record as the driver's observer would.
+class RecordingDevice : public IDmiDevice {
+public:
+  explicit RecordingDevice(IDmiDevice& device) : m_device(device) {}
+  bool Call(const void* input, uint32_t inputSize, void* output, uint32_t outputSize) override {
+    const bool succeeded = m_device.Call(input, inputSize, output, outputSize);
+    record.Add(static_cast<const uint8_t*>(input), inputSize, static_cast<const uint8_t*>(output), outputSize,
+               succeeded);
+    return succeeded;
+  }
+  capture::WalkRecord record;
+
+private:
+  IDmiDevice& m_device;
+};
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  ReplayDevice device(data, size);
+  ReplayDevice replies(data, size);
+  RecordingDevice device(replies);
   CMachineInfo info;
   const int status = info.WalkTable(device);
   if (status < 26 || status > 31 || status == 28) abort();
   if (info.m_nMemoryMB < 0 || info.m_nCacheKB < 0 || info.m_nCacheKB > 0xFFFF) abort();
   info.FormatTexts();
   if (info.m_strMemory.empty() || info.m_strCache.empty() || info.m_strCpuSpeed.empty()) abort();
+
+  // Whatever the replies were, the rebuilt dump holds every structure the walk kept, and redaction keeps its size.
+  const std::vector<capture::Bytes>& structures = device.record.Structures();
+  capture::Bytes dump = capture::DumpOfStructures(structures, 2, 4);
+  const size_t dumpSize = dump.size();
+  capture::RedactDump(dump);
+  DmiImage image;
+  if (dump.size() != dumpSize || !LocateDmiTable(dump.data(), dump.size(), &image)) abort();
+  size_t expected = 0;
+  for (const capture::Bytes& structure : structures) expected += structure.size();
+  if (image.size != expected) abort();
   return 0;
 }

@@ -425,13 +425,17 @@ int Run(const std::wstring& folderPath, bool redact) {
   notes += L"WMI: " + std::wstring(wmi.connected ? L"connected" : L"did not connect") + L"\r\n";
   if (redact) notes += L"Redacted: serial numbers (SMBIOS types 1, 2, 3 and WMI SerialNumber) and the system UUID\r\n";
   notes += L"Not reproduced by a replay:\r\n";
+  const bool mediaCenter = version.dwMajorVersion == 5 && version.dwMinorVersion == 1 &&
+                           ::GetSystemMetrics(SM_MEDIACENTER) != 0;
+  if (mediaCenter)
+    notes += L"  Media Center: the operating system row names XP Media Center Edition, which wine never reports.\r\n";
   if (registry.memoryMethodTwo) {
     MEMORYSTATUSEX memory{};
     memory.dwLength = sizeof(memory);
     ::GlobalMemoryStatusEx(&memory);
     notes += L"  MemoryMethod 2: the memory row shows the kernel's total physical memory, " +
              Number(memory.ullTotalPhys) + L" bytes here; a replay shows its own machine's.\r\n";
-  } else {
+  } else if (!mediaCenter) {
     notes += L"  nothing that this machine's settings use.\r\n";
   }
   folder.WriteUtf8(L"capture.txt", notes, false);
