@@ -3,7 +3,7 @@
 // when the driver cannot be used at all. Leaves the driver in its default state.
 #include "tests/driver/boardinfo_client.h"
 #include "tests/driver/driver_service.h"
-#include "tests/driver/table_builder.h"
+#include "tests/support/table_builder.h"
 
 #include <windows.h>
 

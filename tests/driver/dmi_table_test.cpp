@@ -2,7 +2,8 @@
 #include "driver/dmi_table.h"
 
 #include "sources/boardinfo_protocol.h"
-#include "tests/driver/table_builder.h"
+#include "tests/support/table_builder.h"
+#include "tests/support/table_server.h"
 
 #include <gtest/gtest.h>
 
@@ -16,69 +17,6 @@
 using namespace tablebuilder;
 
 namespace {
-
-struct Reply {
-  BoardInfoResult result;
-  Bytes bytes; // the `written` bytes
-};
-
-// A driver instance over an image, as DriverEntry builds it; buffers are exact-size heap blocks so that
-// AddressSanitizer sees any access outside them.
-class Driver {
-public:
-  explicit Driver(Bytes image, const BoardInfoFaults& faults = {}, bool rsmb = false) : m_image(std::move(image)) {
-    m_located = rsmb ? LocateRsmbTable(m_image.data(), m_image.size(), &m_view)
-                     : LocateDmiTable(m_image.data(), m_image.size(), &m_view);
-    if (!m_located) return;
-    uint32_t count = CountDmiStructures(m_view.table, m_view.size);
-    m_entries.reset(new DmiEntry[count ? count : 1]);
-    DmiTable table;
-    IndexDmiTable(m_view, m_entries.get(), count, &table);
-    InitBoardInfoServer(&m_server, table, faults);
-    m_walk = OpenHandle();
-  }
-  // The walk of another open handle of the same device.
-  BoardInfoWalk OpenHandle() const {
-    BoardInfoWalk walk;
-    InitBoardInfoWalk(&m_server, &walk);
-    return walk;
-  }
-  bool Located() const { return m_located; }
-  const DmiTable& Table() const { return m_server.table; }
-  const DmiImage& View() const { return m_view; }
-
-  Reply Call(const Bytes& request, size_t outSize, BoardInfoWalk* walk = nullptr) {
-    std::unique_ptr<uint8_t[]> in(request.empty() ? nullptr : new uint8_t[request.size()]);
-    if (in) std::memcpy(in.get(), request.data(), request.size());
-    std::unique_ptr<uint8_t[]> out(outSize ? new uint8_t[outSize] : nullptr);
-    if (out) std::memset(out.get(), 0xCC, outSize);
-    size_t written = 12345;
-    BoardInfoResult result =
-        BoardInfoCall(&m_server, walk ? walk : &m_walk, in.get(), request.size(), out.get(), outSize, &written);
-    Reply reply{result, {}};
-    if (result == kBoardInfoReplied) {
-      EXPECT_LE(written, outSize);
-      reply.bytes.assign(out.get(), out.get() + written);
-    } else {
-      EXPECT_EQ(0u, written);
-    }
-    return reply;
-  }
-  Reply Info(BoardInfoWalk* walk = nullptr) { return Call({0x50, 0, 0, 0}, 12, walk); }
-  Reply Get(uint16_t handle, size_t outSize, BoardInfoWalk* walk = nullptr) {
-    return Call({0x51, 0, static_cast<uint8_t>(handle), static_cast<uint8_t>(handle >> 8), 0x00, 0xF1, 0, 0},
-                outSize, walk);
-  }
-  Reply Get(uint16_t handle, BoardInfoWalk* walk = nullptr) { return Get(handle, Table().largest + 3, walk); }
-
-private:
-  Bytes m_image;
-  DmiImage m_view{};
-  bool m_located = false;
-  std::unique_ptr<DmiEntry[]> m_entries;
-  BoardInfoServer m_server{};
-  BoardInfoWalk m_walk{};
-};
 
 uint16_t Word(const Bytes& b, size_t at) { return static_cast<uint16_t>(b.at(at) | (b.at(at + 1) << 8)); }
 uint32_t Dword(const Bytes& b, size_t at) { return Word(b, at) | (static_cast<uint32_t>(Word(b, at + 2)) << 16); }

@@ -5,7 +5,7 @@
 #include "tests/driver/boardinfo_client.h"
 #include "tests/driver/driver_service.h"
 #include "tests/driver/smbios_reference.h"
-#include "tests/driver/table_builder.h"
+#include "tests/support/table_builder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Writes the end-to-end profiles' firmware dumps shaped like real machines' tables, so that they can be remade.
 //   make_firmware_dumps DIR   writes DIR/vendor-first-notebook.bin and DIR/sm3-server.bin
-#include "tests/driver/table_builder.h"
+#include "tests/support/table_builder.h"
 
 #include <cstdio>
 #include <string>

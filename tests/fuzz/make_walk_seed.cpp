@@ -1,11 +1,13 @@
-// Turns a table image into a walk_fuzzer input: the replies the driver stand-in gives for that table.
+// Turns a table image into a walk_fuzzer input: the replies the driver's table logic gives for that table.
 #include <stdio.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "sources/machine_info.h"
-#include "sources/smbios_image.h"
+#include "tests/support/table_server.h"
 
 namespace {
 // Records every reply of the table device in the replay format (control, u16 length, bytes).
@@ -34,13 +36,13 @@ int main(int argc, char** argv) {
     fprintf(stderr, "usage: make_walk_seed IMAGE OUTPUT\n");
     return 2;
   }
-  SmbiosImage image;
-  std::string error;
-  if (!LoadSmbiosImageFile(argv[1], image, error)) {
-    fprintf(stderr, "%s: %s\n", argv[1], error.c_str());
+  std::ifstream in(argv[1], std::ios::binary);
+  tablebuilder::Driver device(
+      tablebuilder::Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+  if (!device.Located()) {
+    fprintf(stderr, "%s: no SMBIOS table\n", argv[1]);
     return 1;
   }
-  SmbiosTableDevice device(image);
   Recorder recorder(device);
   CMachineInfo info;
   const int status = info.WalkTable(recorder);

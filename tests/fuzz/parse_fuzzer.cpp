@@ -1,11 +1,15 @@
 // libFuzzer target: the structure parsers and string lookup over raw tables and table images.
 #include <stdint.h>
 #include <stdlib.h>
+#include <string.h>
+
+#include <cstring>
 
 #include <vector>
 
 #include "sources/machine_info.h"
-#include "sources/smbios_image.h"
+#include "driver/dmi_table.h"
+#include "tests/support/table_server.h"
 
 namespace {
 // Each structure lands in a buffer of exactly its own bytes, so that any read past it is caught.
@@ -29,17 +33,21 @@ void ParseRawTable(const uint8_t* table, size_t size, CMachineInfo& info) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CMachineInfo info;
-  SmbiosImage image;
-  std::string error;
-  if (LoadSmbiosImage(data, size, image, error)) {
-    // A well-formed image served by the driver stand-in always walks to its end.
-    SmbiosTableDevice device(image);
+  tablebuilder::Driver device(std::vector<uint8_t>(data, data + size));
+  if (device.Located()) {
+    // An image the driver's table logic accepts always walks to its end.
     if (info.WalkTable(device) != 31) abort();
-    if (device.StructureRequests() > device.StructureCount()) abort();
-    const std::vector<uint8_t> dump = MakeDumpImage(image);
-    SmbiosImage again;
-    if (!LoadSmbiosImage(dump.data(), dump.size(), again, error) || again.table != image.table) abort();
-    ParseRawTable(image.table.data(), image.table.size(), info);
+    if (device.StructureRequests() > device.Table().count) abort();
+    // Behind an entry point of the driver's writing, the same table is found again.
+    const DmiImage& view = device.View();
+    std::vector<uint8_t> dump(kDmiDumpTableOffset, 0);
+    WriteDmiDumpHeader(view.major, view.minor, static_cast<uint32_t>(view.size), 0, dump.data());
+    dump.insert(dump.end(), view.table, view.table + view.size);
+    DmiImage again{};
+    if (!LocateDmiTable(dump.data(), dump.size(), &again) || again.size != view.size ||
+        std::memcmp(again.table, view.table, view.size) != 0)
+      abort();
+    ParseRawTable(view.table, view.size, info);
   } else {
     ParseRawTable(data, size, info);
   }

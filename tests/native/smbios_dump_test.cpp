@@ -8,16 +8,20 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "sources/smbios_image.h"
+#include "driver/dmi_table.h"
+#include "tests/support/table_server.h"
 
 namespace {
 
 std::string Sample(const char* name) { return std::string(KCC_SMBIOS_SAMPLES) + "/" + name; }
+
+using tablebuilder::Bytes;
 
 struct Walked {
   int status = 0;
@@ -25,66 +29,86 @@ struct Walked {
   size_t structures = 0;
 };
 
-Walked WalkImage(const SmbiosImage& image, CMachineInfo& info) {
-  SmbiosTableDevice device(image);
+// The walk against the driver's own table logic serving the image.
+Walked WalkImage(const Bytes& image, CMachineInfo& info) {
+  tablebuilder::Driver device(image);
   Walked walked;
   walked.status = info.WalkTable(device);
   walked.requests = device.StructureRequests();
-  walked.structures = device.StructureCount();
+  walked.structures = device.Table().count;
   info.FormatTexts();
   return walked;
 }
 
-SmbiosImage Load(const char* name) {
-  SmbiosImage image;
-  std::string error;
-  EXPECT_TRUE(LoadSmbiosImageFile(Sample(name), image, error)) << name << ": " << error;
-  return image;
+Bytes Load(const char* name) {
+  std::ifstream in(Sample(name), std::ios::binary);
+  EXPECT_TRUE(in.good()) << name;
+  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+DmiImage Locate(const Bytes& image) {
+  DmiImage view{};
+  EXPECT_TRUE(LocateDmiTable(image.data(), image.size(), &view));
+  return view;
+}
+
+// The table of an image behind an entry point of the driver's own writing, as dmidecode reads dumps.
+Bytes DumpOf(const Bytes& image) {
+  const DmiImage view = Locate(image);
+  Bytes dump(kDmiDumpTableOffset, 0);
+  WriteDmiDumpHeader(view.major, view.minor, static_cast<uint32_t>(view.size),
+                     static_cast<uint16_t>(CountDmiStructures(view.table, view.size)), dump.data());
+  dump.insert(dump.end(), view.table, view.table + view.size);
+  return dump;
 }
 
 TEST(SmbiosImageLoad, LegacyEntryPointOfADump) {
-  const SmbiosImage image = Load("generic-desktop.bin");
-  EXPECT_EQ(2, image.majorVersion);
-  EXPECT_EQ(4, image.minorVersion);
-  EXPECT_EQ(0x20u, image.tableAddress);
-  EXPECT_EQ(590u, image.table.size()); // "14 structures occupying 590 bytes"
-  EXPECT_EQ(14u, SplitSmbiosTable(image.table.data(), image.table.size()).size());
+  const Bytes image = Load("generic-desktop.bin");
+  const DmiImage view = Locate(image);
+  EXPECT_EQ(2, view.major);
+  EXPECT_EQ(4, view.minor);
+  EXPECT_EQ(image.data() + 0x20, view.table);
+  EXPECT_EQ(590u, view.size); // "14 structures occupying 590 bytes"
+  EXPECT_EQ(14u, CountDmiStructures(view.table, view.size));
 }
 
 TEST(SmbiosImageLoad, RsmbBlob) {
-  const SmbiosImage image = Load("wine-rsmb-blob.bin");
-  EXPECT_EQ(2, image.majorVersion);
-  EXPECT_EQ(4, image.minorVersion);
-  EXPECT_EQ(123u, image.table.size());
-  const std::vector<SmbiosSpan> spans = SplitSmbiosTable(image.table.data(), image.table.size());
-  ASSERT_EQ(6u, spans.size());
+  const Bytes image = Load("wine-rsmb-blob.bin");
+  tablebuilder::Driver server(image);
+  ASSERT_TRUE(server.Located());
+  EXPECT_EQ(2, server.View().major);
+  EXPECT_EQ(4, server.View().minor);
+  EXPECT_EQ(123u, server.View().size);
+  ASSERT_EQ(6u, server.Table().count);
   const uint8_t types[] = {0, 1, 3, 2, 32, 127};
-  for (size_t i = 0; i < spans.size(); ++i) EXPECT_EQ(types[i], spans[i].type);
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(types[i], server.View().table[server.Table().entries[i].offset]);
 }
 
 TEST(SmbiosImageLoad, Version3EntryPointRoundTrip) {
-  const SmbiosImage original = Load("varnel-notebook.bin");
-  const std::vector<uint8_t> dump = MakeDumpImage(original);
-  SmbiosImage again;
-  std::string error;
-  ASSERT_TRUE(LoadSmbiosImage(dump.data(), dump.size(), again, error)) << error;
-  EXPECT_EQ(original.table, again.table);
-  EXPECT_EQ(0x20u, again.tableAddress);
+  const Bytes original = Load("varnel-notebook.bin");
+  Bytes dump(kDmiDumpTableOffset, 0);
+  const DmiImage view = Locate(original);
+  WriteDmiDumpHeader(3, 0, static_cast<uint32_t>(view.size), 0, dump.data());
+  dump.insert(dump.end(), view.table, view.table + view.size);
+  const DmiImage again = Locate(dump);
+  EXPECT_EQ(Bytes(view.table, view.table + view.size), Bytes(again.table, again.table + again.size));
+  EXPECT_EQ(3, again.major);
   uint8_t sum = 0;
   for (size_t i = 0; i < 0x18; ++i) sum = static_cast<uint8_t>(sum + dump[i]);
   EXPECT_EQ(0, sum);
 }
 
-TEST(SmbiosImageLoad, RejectsWhatIsNoImage) {
-  SmbiosImage image;
-  std::string error;
+TEST(SmbiosImageLoad, FindsNothingInWhatIsNoImage) {
+  DmiImage view{};
+  // Read as an RSMB blob whose length runs past the end: the two bytes left hold no structure.
   const uint8_t garbage[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
-  EXPECT_FALSE(LoadSmbiosImage(garbage, sizeof(garbage), image, error));
-  std::vector<uint8_t> outside(0x20, 0);
+  EXPECT_TRUE(LocateDmiTable(garbage, sizeof(garbage), &view));
+  EXPECT_EQ(0u, CountDmiStructures(view.table, view.size));
+  Bytes outside(0x20, 0);
   memcpy(outside.data(), "_SM3_", 5);
   outside[0x10] = 0x40; // table at 0x40 of a 0x20-byte file
-  EXPECT_FALSE(LoadSmbiosImage(outside.data(), outside.size(), image, error));
-  EXPECT_FALSE(LoadSmbiosImage(outside.data(), 3, image, error));
+  EXPECT_FALSE(LocateDmiTable(outside.data(), outside.size(), &view));
+  EXPECT_FALSE(LocateDmiTable(outside.data(), 3, &view));
 }
 
 struct Expected {
@@ -196,12 +220,12 @@ class AgainstDmidecode : public testing::TestWithParam<const char*> {};
 
 TEST_P(AgainstDmidecode, SameValuesAsDmidecodeReads) {
   if (!HaveDmidecode()) GTEST_SKIP() << "dmidecode is not installed";
-  const SmbiosImage image = Load(GetParam());
+  const Bytes image = Load(GetParam());
   // dmidecode reads dump images only: give it the table behind an entry point of our own.
   char path[] = "/tmp/kcc-smbios-XXXXXX";
   const int fd = mkstemp(path);
   ASSERT_GE(fd, 0);
-  const std::vector<uint8_t> dump = MakeDumpImage(image);
+  const Bytes dump = DumpOf(image);
   ASSERT_EQ(static_cast<ssize_t>(dump.size()), write(fd, dump.data(), dump.size()));
   close(fd);
   const std::vector<DecodedStructure> decoded = Dmidecode(path);

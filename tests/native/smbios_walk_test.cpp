@@ -3,7 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "sources/smbios_image.h"
+#include "driver/dmi_table.h"
+#include "tests/support/table_server.h"
 #include "tests/native/smbios_bytes.h"
 
 namespace {
@@ -237,17 +238,17 @@ private:
   uint16_t m_count;
 };
 
-SmbiosImage ImageOf(std::initializer_list<Bytes> structures) {
-  SmbiosImage image;
-  image.majorVersion = 2;
-  image.minorVersion = 4;
-  image.tableAddress = 0x000F0000;
-  for (const Bytes& s : structures) image.table.insert(image.table.end(), s.begin(), s.end());
+// A dump of the structures, served by the driver's own table logic.
+Bytes ImageOf(std::initializer_list<Bytes> structures) {
+  Bytes image(kDmiDumpTableOffset, 0);
+  for (const Bytes& s : structures) image.insert(image.end(), s.begin(), s.end());
+  WriteDmiDumpHeader(2, 4, static_cast<uint32_t>(image.size() - kDmiDumpTableOffset),
+                     static_cast<uint16_t>(structures.size()), image.data());
   return image;
 }
 
 TEST(WalkHardening, AStructureCountLargerThanTheTable) {
-  SmbiosTableDevice table(ImageOf({kBios, kSystem, kModule}));
+  tablebuilder::Driver table(ImageOf({kBios, kSystem, kModule}));
   InflatedCount device(table, 0xFFFF);
   CMachineInfo info;
   EXPECT_EQ(31, info.WalkTable(device));
@@ -258,7 +259,7 @@ TEST(WalkHardening, AStructureCountLargerThanTheTable) {
 TEST(WalkHardening, ABrokenHandleChainEndsWithTheCount) {
   // Two structures claiming the same handle: the walk follows the chain into a loop until the count ends it.
   const Bytes again = Structure(6, 0x0C, 0x0000).Byte(0x09, 0x09).WithStrings({"DIMM"});
-  SmbiosTableDevice table(ImageOf({kBios, again, kModule}));
+  tablebuilder::Driver table(ImageOf({kBios, again, kModule}));
   InflatedCount device(table, 7);
   CMachineInfo info;
   EXPECT_EQ(31, info.WalkTable(device));
@@ -266,7 +267,7 @@ TEST(WalkHardening, ABrokenHandleChainEndsWithTheCount) {
 }
 
 TEST(TableDevice, AnswersUnknownHandlesWith83) {
-  SmbiosTableDevice device(ImageOf({kBios, kSystem}));
+  tablebuilder::Driver device(ImageOf({kBios, kSystem}));
   const uint8_t request[8] = {0x51, 0x00, 0x34, 0x12, 0, 0, 0, 0};
   Bytes reply(80, 0xEE);
   ASSERT_TRUE(device.Call(request, sizeof(request), reply.data(), static_cast<uint32_t>(reply.size())));

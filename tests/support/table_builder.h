@@ -1,6 +1,6 @@
-// Builds SMBIOS structures, tables and the image formats the boardinfo driver reads, for its tests.
-#ifndef KCC_TESTS_DRIVER_TABLE_BUILDER_H
-#define KCC_TESTS_DRIVER_TABLE_BUILDER_H
+// Builds SMBIOS structures, tables and the image formats the boardinfo driver reads, for every test.
+#ifndef KCC_TESTS_SUPPORT_TABLE_BUILDER_H
+#define KCC_TESTS_SUPPORT_TABLE_BUILDER_H
 
 #include <cstdint>
 #include <string>
