@@ -25,6 +25,22 @@ struct OsVersionRecord {
   std::wstring servicePack;
 };
 
+// Where ReadMachineInfo stopped: no driver location (21, 22), no driver (23 to 25), a failed walk (26 to 30),
+// or the walk's end (31).
+enum WalkStatus : int {
+  kWalkNoLocationKey = 21,        // neither location key opens (the second's result)
+  kWalkNoLocationValue = 22,      // the second key has no readable value
+  kWalkNoCurrentDirectory = 23,   // the current directory could not be kept
+  kWalkNoDriverDirectory = 24,    // the driver's directory could not be made current
+  kWalkNoDevice = 25,             // the device does not open
+  kWalkInformationFailed = 26,    // the information request failed
+  kWalkInformationRefused = 27,   // its reply's status is not 0
+  kWalkNoMemory = 28,             // no room for the structure buffer
+  kWalkStructureFailed = 29,      // a structure request failed
+  kWalkStructureRefused = 30,     // a reply's status is neither 0 nor 83h
+  kWalkComplete = 31,
+};
+
 class CMachineInfo {
 public:
   CMachineInfo();
@@ -32,8 +48,7 @@ public:
   CMachineInfo(const CMachineInfo&) = delete;
   CMachineInfo& operator=(const CMachineInfo&) = delete;
 
-  // Status: 21..30 tell where the driver walk stopped, 31 that it ran to its end. An observer sees
-  // each of the walk's calls to the driver.
+  // A WalkStatus. An observer sees each of the walk's calls to the driver.
   int ReadMachineInfo(IDmiCallObserver* observer = nullptr);
   void ReadOsVersion();
   void ReadProductId();
@@ -45,7 +60,8 @@ public:
   static std::wstring FormatOsVersion(const OsVersionRecord& version);
 
   // The walk over an opened driver: information request, structure buffer, structure loop.
-  // Returns 26..30 for a failure, 31 at the end; parsed structures stay in the fields either way.
+  // Returns kWalkInformationFailed to kWalkStructureRefused for a failure, kWalkComplete at the end; parsed
+  // structures stay in the fields either way.
   int WalkTable(IDmiDevice& device);
 
   // One structure of a reply, by its type byte.

@@ -157,7 +157,7 @@ int CMachineInfo::ReadMachineInfo(IDmiCallObserver* observer) {
   char value[kMachinePathBuffer] = {};
   if (ReadRegistryString(HKEY_LOCAL_MACHINE, kSharedServicesKey, "boardinfo", value) != 0) {
     const int result = ReadRegistryString(HKEY_LOCAL_MACHINE, kSharedVxdsKey, "boardinfo.vxd", value);
-    if (result != 0) return 20 + result;
+    if (result != 0) return result == 1 ? kWalkNoLocationKey : kWalkNoLocationValue;
   }
 
   const DriverLocation location = SplitDriverLocation(value, &IsAnsiLeadByte);
@@ -166,15 +166,15 @@ int CMachineInfo::ReadMachineInfo(IDmiCallObserver* observer) {
     std::optional<CurrentDirectoryRestorer> directory;
     if (location.hasDirectory) {
       directory.emplace();
-      if (!directory->Saved()) return 23;
-      if (!directory->Change(location.directory)) return 24;
+      if (!directory->Saved()) return kWalkNoCurrentDirectory;
+      if (!directory->Change(location.directory)) return kWalkNoDriverDirectory;
     }
     // A name too long for the device path is not cut and opened as another device: it is not opened.
     char devicePath[kMachinePathBuffer] = {};
     if (BuildDevicePath(location.name, devicePath, sizeof(devicePath)))
       device.Reset(::CreateFileA(devicePath, 0, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   } // the former directory is current again here, whether or not the open succeeded
-  if (!device) return 25;
+  if (!device) return kWalkNoDevice;
 
   BoardInfoDevice driver(device.Get(), observer);
   return WalkTable(driver);

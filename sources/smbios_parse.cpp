@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "framework/text.h"
+#include "sources/smbios_fields.h"
 
 std::optional<SmbiosStructure> SmbiosStructure::At(const uint8_t* bytes, size_t size) {
   // A length below the four header bytes or beyond the reply would put the string set elsewhere.
@@ -48,34 +49,33 @@ void CMachineInfo::StoreString(const SmbiosStructure& structure, size_t offset, 
   if (const std::optional<std::string_view> text = GetDmiString(structure.StringSet(), *number)) field = WidenAnsi(*text);
 }
 
-void CMachineInfo::ParseBiosInfo(const SmbiosStructure& structure) { StoreString(structure, 0x05, m_strBiosVersion); }
+void CMachineInfo::ParseBiosInfo(const SmbiosStructure& structure) { StoreString(structure, smbios::kBiosVersionString, m_strBiosVersion); }
 
 void CMachineInfo::ParseSystemInfo(const SmbiosStructure& structure) {
-  StoreString(structure, 0x04, m_strSysManufacturer);
-  StoreString(structure, 0x05, m_strSysProductName);
-  StoreString(structure, 0x06, m_strSysVersion);
-  StoreString(structure, 0x07, m_strSysSerialNumber);
+  StoreString(structure, smbios::kSystemManufacturerString, m_strSysManufacturer);
+  StoreString(structure, smbios::kSystemProductString, m_strSysProductName);
+  StoreString(structure, smbios::kSystemVersionString, m_strSysVersion);
+  StoreString(structure, smbios::kSerialNumberString, m_strSysSerialNumber);
 }
 
 void CMachineInfo::ParseProcessorInfo(const SmbiosStructure& structure) {
-  constexpr uint8_t kCentralProcessor = 3;
-  if (structure.Byte(0x05) != kCentralProcessor) return;
-  StoreString(structure, 0x10, m_strCpuVersion);
-  if (const std::optional<uint16_t> speed = structure.Word(0x16)) m_wCpuSpeed = *speed;
+  if (structure.Byte(smbios::kProcessorType) != smbios::kCentralProcessor) return;
+  StoreString(structure, smbios::kProcessorVersionString, m_strCpuVersion);
+  if (const std::optional<uint16_t> speed = structure.Word(smbios::kProcessorCurrentSpeed)) m_wCpuSpeed = *speed;
 }
 
 uint16_t CMachineInfo::GetMemoryModuleSize(const SmbiosStructure& structure) {
-  const std::optional<uint8_t> size = structure.Byte(0x09);
-  if (!size || *size == 0x7F) return 0; // 7Fh: not installed
+  const std::optional<uint8_t> size = structure.Byte(smbios::kMemoryModuleInstalledSize);
+  if (!size || *size == smbios::kMemoryModuleNotInstalled) return 0;
   // Bit 7 marks a double-bank module; the rest is the power of two in MB.
   const unsigned power = (*size & 0x7Fu) % 32u;
   return static_cast<uint16_t>(1u << power);
 }
 
 uint16_t CMachineInfo::GetL2CacheSize(const SmbiosStructure& structure) {
-  const std::optional<uint8_t> configuration = structure.Byte(0x05);
+  const std::optional<uint8_t> configuration = structure.Byte(smbios::kCacheConfiguration);
   if (!configuration || (*configuration & 0x03u) != 0x01u) return 0; // level field 01: second level
-  const std::optional<uint16_t> installed = structure.Word(0x09);
+  const std::optional<uint16_t> installed = structure.Word(smbios::kCacheInstalledSize);
   if (!installed) return 0;
   const uint32_t size = (*installed & 0x8000u) ? (*installed & 0x7FFFu) * 64u : *installed; // bit 15: 64K units
   return static_cast<uint16_t>(size);
@@ -83,22 +83,22 @@ uint16_t CMachineInfo::GetL2CacheSize(const SmbiosStructure& structure) {
 
 void CMachineInfo::DispatchStructure(const SmbiosStructure& structure) {
   switch (structure.Type()) {
-  case 0:
+  case smbios::kBiosInformation:
     ParseBiosInfo(structure);
     break;
-  case 1:
+  case smbios::kSystemInformation:
     ParseSystemInfo(structure);
     break;
-  case 4:
+  case smbios::kProcessorInformation:
     ParseProcessorInfo(structure);
     break;
-  case 6: {
+  case smbios::kMemoryModuleInformation: {
     // The sum no longer wraps at 16 bits; it stops at the field's limit instead of overflowing.
     const int64_t sum = static_cast<int64_t>(m_nMemoryMB) + GetMemoryModuleSize(structure);
     m_nMemoryMB = static_cast<int32_t>(sum > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max() : sum);
     break;
   }
-  case 7:
+  case smbios::kCacheInformation:
     if (const uint16_t size = GetL2CacheSize(structure)) m_nCacheKB = size;
     break;
   default:

@@ -14,8 +14,8 @@ uint32_t ReadDword(const uint8_t* bytes) { return ReadWord(bytes) | (static_cast
 int CMachineInfo::WalkTable(IDmiDevice& device) {
   const BoardInfoInfoRequest infoRequest = {BOARDINFO_GET_INFO, 0};
   uint8_t info[sizeof(BoardInfoInfoReply)] = {};
-  if (!device.Call(&infoRequest, sizeof(infoRequest), info, sizeof(info))) return 26;
-  if (info[0] != BOARDINFO_STATUS_OK) return 27;
+  if (!device.Call(&infoRequest, sizeof(infoRequest), info, sizeof(info))) return kWalkInformationFailed;
+  if (info[0] != BOARDINFO_STATUS_OK) return kWalkInformationRefused;
   const uint16_t structureCount = ReadWord(info + 2);
   const uint16_t largestStructure = ReadWord(info + 4);
   const uint32_t tableAddress = ReadDword(info + 6);
@@ -25,21 +25,21 @@ int CMachineInfo::WalkTable(IDmiDevice& device) {
   try {
     reply.assign(largestStructure + BOARDINFO_STRUCTURE_REPLY_HEADER, 0);
   } catch (const std::bad_alloc&) {
-    return 28;
+    return kWalkNoMemory;
   }
 
   BoardInfoStructureRequest request = {BOARDINFO_GET_STRUCTURE, 0, static_cast<uint16_t>(tableAddress >> 4), 0};
   // Bounded by the count even when the driver keeps answering 0x83 or never says 0xFFFF.
   for (unsigned requests = 0; requests < structureCount; ++requests) {
-    if (!device.Call(&request, sizeof(request), reply.data(), static_cast<uint32_t>(reply.size()))) return 29;
+    if (!device.Call(&request, sizeof(request), reply.data(), static_cast<uint32_t>(reply.size()))) return kWalkStructureFailed;
     const uint8_t status = reply[0];
     if (status == BOARDINFO_STATUS_NO_STRUCTURE) continue; // same handle again
-    if (status != BOARDINFO_STATUS_OK) return 30;
+    if (status != BOARDINFO_STATUS_OK) return kWalkStructureRefused;
     request.handle = ReadWord(reply.data() + 1);
     if (const std::optional<SmbiosStructure> structure =
             SmbiosStructure::At(reply.data() + BOARDINFO_STRUCTURE_REPLY_HEADER, reply.size() - BOARDINFO_STRUCTURE_REPLY_HEADER))
       DispatchStructure(*structure);
     if (request.handle == BOARDINFO_LAST_HANDLE) break;
   }
-  return 31;
+  return kWalkComplete;
 }

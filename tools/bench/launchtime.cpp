@@ -21,7 +21,8 @@ const wchar_t kUsageText[] =
     L"  rows), answering message boxes with OK on the way; then reads its working set after --settle ms\n"
     L"  (default 200), closes the dialog with WM_CLOSE and waits for the process to end.\n"
     L"Output, one figure a line, tab-separated: run <i> <ms> <working set KB> <peak KB> <boxes>, then\n"
-    L"runs, launch_ms_{median,min,q1,q3,max}, working_set_kb_median, peak_working_set_kb_median.\n";
+    L"runs, launch_ms_{median,min,q1,q3,max}, working_set_kb_median, peak_working_set_kb_median.\n"
+    L"launchtime.exe --figures FILE prints those figures of the run lines that FILE collects.\n";
 
 constexpr int kUsage = 2;
 
@@ -155,7 +156,40 @@ bool RunOnce(const Settings& settings, const std::wstring& commandLine, RunResul
   return true;
 }
 
+void PrintFigures(const std::vector<double>& times, const std::vector<double>& workingSets,
+                  const std::vector<double>& peaks) {
+  const bench::Summary launch = bench::Summarize(times);
+  Out(L"runs\t" + Number(launch.count) + L"\n" + Format(L"launch_ms_median\t%.3f\n", launch.median) +
+      Format(L"launch_ms_min\t%.3f\n", launch.min) + Format(L"launch_ms_q1\t%.3f\n", launch.q1) +
+      Format(L"launch_ms_q3\t%.3f\n", launch.q3) + Format(L"launch_ms_max\t%.3f\n", launch.max) +
+      Format(L"working_set_kb_median\t%.0f\n", bench::Summarize(workingSets).median) +
+      Format(L"peak_working_set_kb_median\t%.0f\n", bench::Summarize(peaks).median));
+}
+
+// The figures of run lines gathered from several invocations, so that one summary serves them all.
+int FiguresOf(const wchar_t* path) {
+  FILE* file = _wfopen(path, L"r");
+  if (!file) {
+    Err(L"launchtime: cannot read " + std::wstring(path) + L"\n");
+    return 1;
+  }
+  std::vector<double> times, workingSets, peaks;
+  char line[256];
+  while (std::fgets(line, sizeof(line), file)) {
+    unsigned long index = 0;
+    double ms = 0, workingSet = 0, peak = 0;
+    if (std::sscanf(line, "run\t%lu\t%lf\t%lf\t%lf", &index, &ms, &workingSet, &peak) != 4) continue;
+    times.push_back(ms);
+    workingSets.push_back(workingSet);
+    peaks.push_back(peak);
+  }
+  std::fclose(file);
+  PrintFigures(times, workingSets, peaks);
+  return 0;
+}
+
 int Run(int argc, wchar_t** argv) {
+  if (argc == 3 && std::wstring(argv[1]) == L"--figures") return FiguresOf(dlgread::WindowsPath(argv[2]).c_str());
   Settings settings;
   int i = 1;
   for (; i < argc && argv[i][0] == L'-' && argv[i][1] == L'-'; i += 2) {
@@ -202,12 +236,7 @@ int Run(int argc, wchar_t** argv) {
         Number(result.workingSet / 1024) + L"\t" + Number(result.peakWorkingSet / 1024) + L"\t" +
         Number(result.boxes) + L"\n");
   }
-  const bench::Summary launch = bench::Summarize(times);
-  Out(L"runs\t" + Number(launch.count) + L"\n" + Format(L"launch_ms_median\t%.3f\n", launch.median) +
-      Format(L"launch_ms_min\t%.3f\n", launch.min) + Format(L"launch_ms_q1\t%.3f\n", launch.q1) +
-      Format(L"launch_ms_q3\t%.3f\n", launch.q3) + Format(L"launch_ms_max\t%.3f\n", launch.max) +
-      Format(L"working_set_kb_median\t%.0f\n", bench::Summarize(workingSets).median) +
-      Format(L"peak_working_set_kb_median\t%.0f\n", bench::Summarize(peaks).median));
+  PrintFigures(times, workingSets, peaks);
   return 0;
 }
 

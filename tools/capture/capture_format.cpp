@@ -5,15 +5,13 @@
 
 #include "driver/dmi_table.h"
 #include "sources/boardinfo_protocol.h"
+#include "sources/smbios_fields.h"
 
 namespace capture {
 namespace {
 uint16_t Word(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
-// SMBIOS fields the redaction touches.
-const size_t kSerialNumberString = 0x07; // types 1, 2 and 3
-const size_t kSystemUuid = 0x08;         // type 1, 16 bytes
-const size_t kSystemUuidSize = 16;
+using namespace smbios;
 
 // The bytes of string `number` (1 = first) in the string set starting at `strings`, up to `end`.
 uint8_t* FindString(uint8_t* strings, const uint8_t* end, unsigned number, size_t& length) {
@@ -95,19 +93,19 @@ unsigned RedactDump(Bytes& dump) {
     uint8_t* structure = table + at;
     const uint8_t type = structure[0];
     const uint8_t length = structure[1];
-    if ((type == 1 || type == 2 || type == 3) && length > kSerialNumberString && structure[kSerialNumberString] != 0) {
+    if ((type == kSystemInformation || type == kBaseboardInformation || type == kSystemEnclosure) && length > kSerialNumberString && structure[kSerialNumberString] != 0) {
       size_t textLength = 0;
       if (uint8_t* text = FindString(structure + length, structure + size, structure[kSerialNumberString], textLength)) {
         for (size_t i = 0; i < textLength; ++i) text[i] = '*';
         ++changed;
       }
     }
-    if (type == 1 && length >= kSystemUuid + kSystemUuidSize) {
+    if (type == kSystemInformation && length >= kSystemUuid + kSystemUuidSize) {
       for (size_t i = 0; i < kSystemUuidSize; ++i) structure[kSystemUuid + i] = 0;
       ++changed;
     }
     at += size;
-    if (type == 127) break;
+    if (type == kEndOfTable) break;
   }
   return changed;
 }

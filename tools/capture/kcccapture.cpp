@@ -7,6 +7,7 @@
 #include "res/resource.h"
 #include "res/version.h"
 #include "sources/dmi_device.h"
+#include "sources/machine_info.h"
 #include "tools/capture/capture_format.h"
 #include "tools/dlgread/text_escape.h"
 #include "wmi/wmi_queries.h"
@@ -277,21 +278,21 @@ std::wstring ExeDirectory() {
 
 std::wstring WalkStatusText(int status) {
   switch (status) {
-  case 21:
-  case 22:
+  case kWalkNoLocationKey:
+  case kWalkNoLocationValue:
     return L"no driver location in the registry";
-  case 23:
-  case 24:
+  case kWalkNoCurrentDirectory:
+  case kWalkNoDriverDirectory:
     return L"the driver's folder could not be made current";
-  case 25:
+  case kWalkNoDevice:
     return L"the driver could not be opened";
-  case 26:
-  case 27:
+  case kWalkInformationFailed:
+  case kWalkInformationRefused:
     return L"the driver refused the information request";
-  case 28:
+  case kWalkNoMemory:
     return L"no memory for the structure buffer";
-  case 29:
-  case 30:
+  case kWalkStructureFailed:
+  case kWalkStructureRefused:
     return L"the driver failed a structure request";
   default:
     return L"the walk ran to its end";
@@ -352,8 +353,8 @@ int Run(const std::wstring& folderPath, bool redact) {
     folder.Write(L"smbios.bin", dump.data(), dump.size());
   }
   // A driver that is registered but gave nothing must not be served by the replay either.
-  if (!fromDriver && summary.walkStatus >= 23) folder.Write(L"no-driver-service", "", 0);
-  if (summary.walkStatus != 31) {
+  if (!fromDriver && summary.walkStatus >= kWalkNoCurrentDirectory) folder.Write(L"no-driver-service", "", 0);
+  if (summary.walkStatus != kWalkComplete) {
     Complain(L"the boardinfo driver: " + WalkStatusText(summary.walkStatus) + L" (status " +
              Number(summary.walkStatus) + L")");
     status = kDriverTrouble;

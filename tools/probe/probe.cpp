@@ -1,101 +1,29 @@
-// Benchmark probe: the platform calls the program makes (OLE, WMI and its five queries, the driver
-// walk), without the dialog. `probe.exe --runs N [--empty | --calls]` times N child runs: from start
-// to exit, or (--calls) the calls alone, timed inside a child that already has a window, as a
-// dialog start has, so that loading user32 and the display driver is not counted twice.
-#include "sources/boardinfo_protocol.h"
+// Benchmark probe: the program's own gathering (OLE, the driver walk, WMI and its five queries, the
+// registry, oeminfo.ini), without the dialog. `probe.exe --runs N [--empty | --calls]` times N child runs:
+// from start to exit, or (--calls) the gathering alone, timed inside a child that already has a window, as
+// a dialog start has, so that loading user32 and the display driver is not counted twice.
+#include "dialog/kcc_system_info_dlg.h"
+#include "sources/machine_info.h"
+#include "tools/bench/stats.h"
 
 #include <windows.h>
 #include <ole2.h>
-#include <wbemidl.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
 namespace {
-template <typename T>
-void Release(T*& p) {
-  if (p) p->Release();
-  p = nullptr;
-}
-
-// One query with the reads the dialog makes; every instance's properties are fetched.
-void RunQuery(IWbemServices* services, const wchar_t* query, const wchar_t* const* properties) {
-  BSTR language = ::SysAllocString(L"WQL");
-  BSTR text = ::SysAllocString(query);
-  IEnumWbemClassObject* enumerator = nullptr;
-  services->ExecQuery(language, text, WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY, nullptr, &enumerator);
-  ::SysFreeString(text);
-  ::SysFreeString(language);
-  if (!enumerator) return;
-  for (;;) {
-    IWbemClassObject* object = nullptr;
-    ULONG count = 0;
-    if (enumerator->Next(WBEM_INFINITE, 1, &object, &count) != WBEM_S_NO_ERROR || !object) break;
-    for (const wchar_t* const* name = properties; *name; ++name) {
-      VARIANT value;
-      ::VariantInit(&value);
-      if (SUCCEEDED(object->Get(*name, 0, &value, nullptr, nullptr))) ::VariantChangeType(&value, &value, 0, VT_BSTR);
-      ::VariantClear(&value);
-    }
-    Release(object);
-  }
-  Release(enumerator);
-}
-
-void Wmi() {
-  IWbemLocator* locator = nullptr;
-  IWbemServices* services = nullptr;
-  if (FAILED(::CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_ALL, IID_IWbemLocator,
-                                reinterpret_cast<void**>(&locator))))
-    return;
-  BSTR resource = ::SysAllocString(L"\\\\.\\root\\cimv2");
-  locator->ConnectServer(resource, nullptr, nullptr, nullptr, 0, nullptr, nullptr, &services);
-  ::SysFreeString(resource);
-  if (services) {
-    ::CoSetProxyBlanket(services, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
-                        RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
-    static const wchar_t* const capacity[] = {L"Capacity", nullptr};
-    static const wchar_t* const cache[] = {L"MaxCacheSize", nullptr};
-    static const wchar_t* const system[] = {L"Manufacturer", L"Model", nullptr};
-    static const wchar_t* const bios[] = {L"SerialNumber", L"SMBIOSBIOSVersion", nullptr};
-    static const wchar_t* const os[] = {L"Caption", L"CSDVersion", nullptr};
-    RunQuery(services, L"Select * From Win32_PhysicalMemory", capacity);
-    RunQuery(services, L"Select * From Win32_CacheMemory Where level = 4", cache);
-    RunQuery(services, L"Select * From Win32_ComputerSystem", system);
-    RunQuery(services, L"Select * From Win32_BIOS", bios);
-    RunQuery(services, L"Select * From Win32_OperatingSystem", os);
-  }
-  Release(services);
-  Release(locator);
-}
-
-// The walk: information request, then the structures by handle until 0xFFFF or the count.
-int DriverWalk() {
-  HANDLE device = ::CreateFileA("\\\\.\\boardinfo", 0, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (device == INVALID_HANDLE_VALUE) return 0;
-  BoardInfoInfoRequest infoRequest = {BOARDINFO_GET_INFO, 0};
-  BoardInfoInfoReply info = {};
-  DWORD bytes = 0;
-  int structures = 0;
-  if (::DeviceIoControl(device, IOCTL_BOARDINFO_CALL, &infoRequest, sizeof(infoRequest), &info, sizeof(info), &bytes,
-                        nullptr) &&
-      info.status == 0) {
-    std::vector<unsigned char> reply(info.largestStructure + 3u);
-    BoardInfoStructureRequest request = {BOARDINFO_GET_STRUCTURE, 0, static_cast<uint16_t>(info.tableAddress >> 4), 0};
-    for (unsigned i = 0; i < info.structureCount; ++i) {
-      if (!::DeviceIoControl(device, IOCTL_BOARDINFO_CALL, &request, sizeof(request), reply.data(),
-                             static_cast<DWORD>(reply.size()), &bytes, nullptr) ||
-          (reply[0] != 0 && reply[0] != BOARDINFO_STATUS_NO_STRUCTURE))
-        break;
-      if (reply[0] != 0) continue;
-      ++structures;
-      request.handle = static_cast<uint16_t>(reply[1] | (reply[2] << 8));
-      if (request.handle == BOARDINFO_LAST_HANDLE) break;
-    }
-  }
-  ::CloseHandle(device);
-  return structures;
+// The dialog's gathering; a failing query's message goes nowhere instead of a box. True when the walk ran
+// to its end and WMI connected.
+bool Gather() {
+  ::OleInitialize(nullptr);
+  SystemSummary summary;
+  GatherHooks hooks;
+  hooks.messages = [](void*, const std::wstring&, const std::wstring&) {};
+  CKCCSystemInfoDlg(nullptr).GatherSummary(summary, hooks);
+  ::OleUninitialize();
+  return summary.walkStatus == kWalkComplete && summary.connected;
 }
 
 enum class Mode { kProbe, kEmpty, kCalls };
@@ -107,13 +35,10 @@ DWORD TimeCallsInProcess() {
   LARGE_INTEGER frequency, start, end;
   ::QueryPerformanceFrequency(&frequency);
   ::QueryPerformanceCounter(&start);
-  ::OleInitialize(nullptr);
-  Wmi();
-  const int structures = DriverWalk();
-  ::OleUninitialize();
+  const bool gathered = Gather();
   ::QueryPerformanceCounter(&end);
   if (window) ::DestroyWindow(window);
-  return structures > 0 ? static_cast<DWORD>(1000000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart) : 0;
+  return gathered ? static_cast<DWORD>(1000000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart) : 0;
 }
 
 int TimeChildren(int runs, Mode mode) {
@@ -139,15 +64,15 @@ int TimeChildren(int runs, Mode mode) {
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
     if (mode == Mode::kCalls && code == 0) {
-      std::fprintf(stderr, "probe: the driver walk found no structure\n");
+      std::fprintf(stderr, "probe: the driver walk or WMI failed\n");
       return 1;
     }
     if (i > 0) times.push_back(mode == Mode::kCalls ? code / 1000.0 : 1000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart);
   }
-  std::sort(times.begin(), times.end());
+  const bench::Summary figures = bench::Summarize(times);
   const char* const names[] = {"probe", "empty process", "calls in a process with a window"};
   std::printf("%s\truns %d\tmedian %.1f ms\tmin %.1f\tmax %.1f\n", names[static_cast<int>(mode)], runs,
-              times[times.size() / 2], times.front(), times.back());
+              figures.median, figures.min, figures.max);
   return 0;
 }
 } // namespace
@@ -162,9 +87,5 @@ int main(int argc, char** argv) {
     if (argc == 4 && lstrcmpA(argv[3], "--calls") == 0) mode = Mode::kCalls;
     return TimeChildren(std::max(1, atoi(argv[2])), mode);
   }
-  ::OleInitialize(nullptr);
-  Wmi();
-  const int structures = DriverWalk();
-  ::OleUninitialize();
-  return structures > 0 ? 0 : 2;
+  return Gather() ? 0 : 2;
 }

@@ -1,6 +1,8 @@
 // WMI as Windows derives it from the firmware: a fixture file made from an SMBIOS dump.
 #include "tools/wmifixture/firmware_wmi.h"
 
+#include "sources/smbios_fields.h"
+
 #include "driver/dmi_table.h"
 #include "sources/machine_info.h"
 #include "sources/smbios_structure.h"
@@ -11,10 +13,7 @@
 namespace {
 
 // SMBIOS field offsets read here.
-const size_t kSystemManufacturer = 0x04, kSystemProduct = 0x05, kSystemSerial = 0x07;
-const size_t kBiosVersion = 0x05;
-const size_t kCacheConfiguration = 0x05, kCacheMaximum = 0x07, kCacheMaximum2 = 0x13;
-const size_t kMemorySize = 0x0C, kMemoryExtendedSize = 0x1C;
+using namespace smbios;
 
 // A string field as fixture text: Latin-1 bytes to UTF-8, within quotes that keep its spaces.
 std::optional<std::string> Text(const SmbiosStructure& s, size_t offset) {
@@ -47,16 +46,16 @@ struct Sections {
 
 void System(const SmbiosStructure& s, Sections& out) {
   out.Open("Win32_ComputerSystem#0");
-  if (auto v = Text(s, kSystemManufacturer)) out.Value("Manufacturer", "VT_BSTR:" + *v);
-  if (auto v = Text(s, kSystemProduct)) out.Value("Model", "VT_BSTR:" + *v);
+  if (auto v = Text(s, kSystemManufacturerString)) out.Value("Manufacturer", "VT_BSTR:" + *v);
+  if (auto v = Text(s, kSystemProductString)) out.Value("Model", "VT_BSTR:" + *v);
 }
 
 // Size in bytes of a type 17 device; nothing for an empty slot or an unknown size.
 std::optional<uint64_t> MemoryBytes(const SmbiosStructure& s) {
-  const std::optional<uint16_t> size = s.Word(kMemorySize);
+  const std::optional<uint16_t> size = s.Word(kMemoryDeviceSize);
   if (!size || *size == 0 || *size == 0xFFFF) return std::nullopt;
   if (*size == 0x7FFF) { // SMBIOS 2.7 on: the size in MB is in the extended field
-    const std::optional<uint32_t> extended = s.Dword(kMemoryExtendedSize);
+    const std::optional<uint32_t> extended = s.Dword(kMemoryDeviceExtendedSize);
     if (!extended) return std::nullopt;
     return static_cast<uint64_t>(*extended & 0x7FFFFFFFu) << 20;
   }
@@ -66,10 +65,10 @@ std::optional<uint64_t> MemoryBytes(const SmbiosStructure& s) {
 
 // Maximum size of a type 7 cache in KB: the 32-bit field of SMBIOS 3.1 where the 16-bit one says so.
 std::optional<uint64_t> CacheKilobytes(const SmbiosStructure& s) {
-  const std::optional<uint16_t> size = s.Word(kCacheMaximum);
+  const std::optional<uint16_t> size = s.Word(kCacheMaximumSize);
   if (!size) return std::nullopt;
   if (*size == 0xFFFF) {
-    const std::optional<uint32_t> wide = s.Dword(kCacheMaximum2);
+    const std::optional<uint32_t> wide = s.Dword(kCacheMaximumSize2);
     if (!wide) return std::nullopt;
     return (*wide & 0x80000000u) ? static_cast<uint64_t>(*wide & 0x7FFFFFFFu) * 64 : *wide;
   }
@@ -93,16 +92,16 @@ std::optional<std::string> FirmwareWmiSections(const uint8_t* image, size_t size
     const std::optional<SmbiosStructure> s = SmbiosStructure::At(table.data + entries[i].offset, entries[i].size);
     if (!s) continue;
     switch (s->Type()) {
-    case 0:
-      if (auto v = Text(*s, kBiosVersion)) bios += "SMBIOSBIOSVersion=VT_BSTR:" + *v + "\n";
+    case kBiosInformation:
+      if (auto v = Text(*s, kBiosVersionString)) bios += "SMBIOSBIOSVersion=VT_BSTR:" + *v + "\n";
       break;
-    case 1:
+    case kSystemInformation:
       if (systemSeen) break; // Windows reports the first
       systemSeen = true;
       System(*s, out);
-      if (auto v = Text(*s, kSystemSerial)) bios += "SerialNumber=VT_BSTR:" + *v + "\n";
+      if (auto v = Text(*s, kSerialNumberString)) bios += "SerialNumber=VT_BSTR:" + *v + "\n";
       break;
-    case 7:
+    case kCacheInformation:
       if (auto kb = CacheKilobytes(*s)) {
         const std::optional<uint16_t> configuration = s->Word(kCacheConfiguration);
         out.Open("Win32_CacheMemory#" + std::to_string(out.caches++));
@@ -110,7 +109,7 @@ std::optional<std::string> FirmwareWmiSections(const uint8_t* image, size_t size
         out.Value("MaxCacheSize", "VT_I4:" + std::to_string(*kb));
       }
       break;
-    case 17:
+    case kMemoryDevice:
       if (auto bytes = MemoryBytes(*s)) {
         out.Open("Win32_PhysicalMemory#" + std::to_string(out.memory++));
         out.Value("Capacity", "VT_BSTR:" + std::to_string(*bytes));

@@ -1,0 +1,49 @@
+// The SMBIOS structure types and field offsets that the program and its tools read, each named once.
+#ifndef KCC_SOURCES_SMBIOS_FIELDS_H
+#define KCC_SOURCES_SMBIOS_FIELDS_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+namespace smbios {
+
+// Structure types.
+constexpr uint8_t kBiosInformation = 0;
+constexpr uint8_t kSystemInformation = 1;
+constexpr uint8_t kBaseboardInformation = 2;
+constexpr uint8_t kSystemEnclosure = 3;
+constexpr uint8_t kProcessorInformation = 4;
+constexpr uint8_t kMemoryModuleInformation = 6;
+constexpr uint8_t kCacheInformation = 7;
+constexpr uint8_t kMemoryDevice = 17;
+constexpr uint8_t kEndOfTable = 127;
+
+// Offsets from the structure's start; strings are given by their number in the string set.
+constexpr size_t kBiosVersionString = 0x05;
+
+constexpr size_t kSystemManufacturerString = 0x04;
+constexpr size_t kSystemProductString = 0x05;
+constexpr size_t kSystemVersionString = 0x06;
+constexpr size_t kSerialNumberString = 0x07; // of types 1, 2 and 3 alike
+constexpr size_t kSystemUuid = 0x08;
+constexpr size_t kSystemUuidSize = 16;
+
+constexpr size_t kProcessorType = 0x05;
+constexpr uint8_t kCentralProcessor = 3;
+constexpr size_t kProcessorVersionString = 0x10;
+constexpr size_t kProcessorCurrentSpeed = 0x16;
+
+constexpr size_t kMemoryModuleInstalledSize = 0x09;
+constexpr uint8_t kMemoryModuleNotInstalled = 0x7F;
+
+constexpr size_t kCacheConfiguration = 0x05;
+constexpr size_t kCacheMaximumSize = 0x07;
+constexpr size_t kCacheInstalledSize = 0x09;
+constexpr size_t kCacheMaximumSize2 = 0x13; // SMBIOS 3.1 on
+
+constexpr size_t kMemoryDeviceSize = 0x0C;
+constexpr size_t kMemoryDeviceExtendedSize = 0x1C; // SMBIOS 2.7 on
+
+} // namespace smbios
+
+#endif
