@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/native/smbios_bytes.h"
+#include "tests/sources/smbios_bytes.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "driver/dmi_table.h"
 #include "tests/support/table_server.h"
-#include "tests/native/smbios_bytes.h"
+#include "tests/sources/smbios_bytes.h"
 
 namespace {
 

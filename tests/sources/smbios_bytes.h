@@ -1,6 +1,6 @@
 // Test helpers: SMBIOS structures and driver replies built byte by byte, and a scripted boardinfo device.
-#ifndef KCC_TESTS_NATIVE_SMBIOS_BYTES_H
-#define KCC_TESTS_NATIVE_SMBIOS_BYTES_H
+#ifndef KCC_TESTS_SOURCES_SMBIOS_BYTES_H
+#define KCC_TESTS_SOURCES_SMBIOS_BYTES_H
 
 #include <stdint.h>
 #include <string.h>
