@@ -7,16 +7,17 @@
 
 namespace smbios {
 
-// Structure types.
-constexpr uint8_t kBiosInformation = 0;
-constexpr uint8_t kSystemInformation = 1;
-constexpr uint8_t kBaseboardInformation = 2;
-constexpr uint8_t kSystemEnclosure = 3;
-constexpr uint8_t kProcessorInformation = 4;
-constexpr uint8_t kMemoryModuleInformation = 6;
-constexpr uint8_t kCacheInformation = 7;
-constexpr uint8_t kMemoryDevice = 17;
-constexpr uint8_t kEndOfTable = 127;
+enum StructureType : uint8_t {
+  kBiosInformation = 0,
+  kSystemInformation = 1,
+  kBaseboardInformation = 2,
+  kSystemEnclosure = 3,
+  kProcessorInformation = 4,
+  kMemoryModuleInformation = 6,
+  kCacheInformation = 7,
+  kMemoryDevice = 17,
+  kEndOfTable = 127,
+};
 
 // Offsets from the structure's start; strings are given by their number in the string set.
 constexpr size_t kBiosVersionString = 0x05;

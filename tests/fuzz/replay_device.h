@@ -60,4 +60,21 @@ private:
   uint32_t m_replySize = 0;
 };
 
+// Forwards each call to another device and shows it, with its outcome, to `observe`.
+template <typename Observe>
+class ObservedDevice : public IDmiDevice {
+public:
+  ObservedDevice(IDmiDevice& inner, Observe observe) : m_inner(inner), m_observe(observe) {}
+  bool Call(const void* input, uint32_t inputSize, void* output, uint32_t outputSize) override {
+    const bool succeeded = m_inner.Call(input, inputSize, output, outputSize);
+    m_observe(static_cast<const uint8_t*>(input), inputSize, static_cast<const uint8_t*>(output), outputSize,
+              succeeded);
+    return succeeded;
+  }
+
+private:
+  IDmiDevice& m_inner;
+  Observe m_observe;
+};
+
 #endif

@@ -8,27 +8,11 @@
 #include "tests/fuzz/replay_device.h"
 #include "tools/capture/capture_format.h"
 
-namespace {
-// Hands each reply to the capture's record as the driver's observer would.
-class RecordingDevice : public IDmiDevice {
-public:
-  explicit RecordingDevice(IDmiDevice& device) : m_device(device) {}
-  bool Call(const void* input, uint32_t inputSize, void* output, uint32_t outputSize) override {
-    const bool succeeded = m_device.Call(input, inputSize, output, outputSize);
-    record.Add(static_cast<const uint8_t*>(input), inputSize, static_cast<const uint8_t*>(output), outputSize,
-               succeeded);
-    return succeeded;
-  }
-  capture::WalkRecord record;
-
-private:
-  IDmiDevice& m_device;
-};
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ReplayDevice replies(data, size);
-  RecordingDevice device(replies);
+  capture::WalkRecord record;
+  ObservedDevice device(replies, [&record](const uint8_t* in, size_t inSize, const uint8_t* out, size_t outSize,
+                                           bool succeeded) { record.Add(in, inSize, out, outSize, succeeded); });
   CMachineInfo info;
   const int status = info.WalkTable(device);
   if (status < 26 || status > 31 || status == 28) abort();
@@ -37,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (info.m_strMemory.empty() || info.m_strCache.empty() || info.m_strCpuSpeed.empty()) abort();
 
   // Whatever the replies were, the rebuilt dump holds every structure the walk kept, and redaction keeps its size.
-  const std::vector<capture::Bytes>& structures = device.record.Structures();
+  const std::vector<capture::Bytes>& structures = record.Structures();
   capture::Bytes dump = capture::DumpOfStructures(structures, 2, 4);
   const size_t dumpSize = dump.size();
   capture::RedactDump(dump);

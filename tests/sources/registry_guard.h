@@ -2,6 +2,8 @@
 #ifndef KCC_TESTS_SOURCES_REGISTRY_GUARD_H
 #define KCC_TESTS_SOURCES_REGISTRY_GUARD_H
 
+#include "tests/support/no_copy.h"
+
 #include <windows.h>
 
 #include <string>
@@ -11,12 +13,10 @@ namespace kcctest {
 
 // Remembers a key's values (or that it, or some of its parents, did not exist) and restores that
 // state on destruction. Subkeys of the key are not remembered: tests only set values.
-class RegistryKeyGuard {
+class RegistryKeyGuard : private NoCopy {
 public:
   RegistryKeyGuard(HKEY root, const std::string& path);
   ~RegistryKeyGuard();
-  RegistryKeyGuard(const RegistryKeyGuard&) = delete;
-  RegistryKeyGuard& operator=(const RegistryKeyGuard&) = delete;
 
   // The key, created with its parents if need be.
   bool SetString(const char* name, const std::string& value);
@@ -40,12 +40,10 @@ private:
 
 // Maps HKEY_LOCAL_MACHINE of this process onto a scratch key under HKEY_CURRENT_USER, for states
 // a live prefix cannot be put into (its Windows version keys missing). Undone on destruction.
-class ScratchMachineKey {
+class ScratchMachineKey : private NoCopy {
 public:
   ScratchMachineKey();
   ~ScratchMachineKey();
-  ScratchMachineKey(const ScratchMachineKey&) = delete;
-  ScratchMachineKey& operator=(const ScratchMachineKey&) = delete;
   bool Active() const { return m_active; }
   // Creates `path` under the scratch key and sets a string value (null name: the key only).
   bool Set(const std::string& path, const char* name, const std::string& value);
@@ -56,12 +54,10 @@ private:
 };
 
 // Remembers a file's content (or its absence) and restores it on destruction.
-class FileGuard {
+class FileGuard : private NoCopy {
 public:
   explicit FileGuard(const std::string& path);
   ~FileGuard();
-  FileGuard(const FileGuard&) = delete;
-  FileGuard& operator=(const FileGuard&) = delete;
   bool Write(const std::string& content);
   bool Remove();
 

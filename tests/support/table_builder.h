@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "driver/dmi_table.h"
+
 namespace tablebuilder {
 
 using Bytes = std::vector<uint8_t>;
@@ -63,39 +65,29 @@ inline void Checksum(Bytes& b, size_t from, size_t length, size_t at) {
   b[at] = static_cast<uint8_t>(-sum);
 }
 
-// A `dmidecode --dump-bin` image with a 2.x entry point: "_SM_" (31 bytes), table at 0x20.
+// A `dmidecode --dump-bin` image with a 2.x entry point: "_SM_" (31 bytes), table at 0x20, as the driver's
+// writer makes it; `lengthOverride` gives the entry point another table length.
 inline Bytes SmDump(const Bytes& table, uint8_t major = 2, uint8_t minor = 4, uint16_t count = 0,
                     int64_t lengthOverride = -1) {
-  Bytes image(0x20, 0);
-  const char anchor[] = "_SM_";
-  for (int i = 0; i < 4; ++i) image[i] = static_cast<uint8_t>(anchor[i]);
-  image[5] = 0x1F;
-  image[6] = major;
-  image[7] = minor;
-  const char dmi[] = "_DMI_";
-  for (int i = 0; i < 5; ++i) image[0x10 + i] = static_cast<uint8_t>(dmi[i]);
-  Put16(image, 0x16, static_cast<uint16_t>(lengthOverride >= 0 ? lengthOverride : static_cast<int64_t>(table.size())));
-  Put32(image, 0x18, 0x20);
-  Put16(image, 0x1C, count);
-  image[0x1E] = static_cast<uint8_t>((major << 4) | minor);
-  Checksum(image, 0x10, 0x0F, 0x15);
-  Checksum(image, 0, 0x1F, 0x04);
+  Bytes image(kDmiDumpTableOffset, 0);
+  WriteDmiDumpHeader(major, minor, static_cast<uint32_t>(table.size()), count, image.data());
+  if (lengthOverride >= 0) {
+    Put16(image, 0x16, static_cast<uint16_t>(lengthOverride));
+    Checksum(image, 0x10, 0x0F, 0x15);
+    Checksum(image, 0, 0x1F, 0x04);
+  }
   image.insert(image.end(), table.begin(), table.end());
   return image;
 }
 
-// A dump with a 3.x entry point: "_SM3_" (24 bytes), maximum table size at 0x0C, table at 0x20.
+// A dump with a 3.x entry point: "_SM3_" (24 bytes), maximum table size at 0x0C (`maxSize` to give another).
 inline Bytes Sm3Dump(const Bytes& table, uint8_t major = 3, uint8_t minor = 2, int64_t maxSize = -1) {
-  Bytes image(0x20, 0);
-  const char anchor[] = "_SM3_";
-  for (int i = 0; i < 5; ++i) image[i] = static_cast<uint8_t>(anchor[i]);
-  image[6] = 0x18;
-  image[7] = major;
-  image[8] = minor;
-  image[0x0A] = 1;
-  Put32(image, 0x0C, static_cast<uint32_t>(maxSize >= 0 ? maxSize : static_cast<int64_t>(table.size())));
-  Put32(image, 0x10, 0x20);
-  Checksum(image, 0, 0x18, 0x05);
+  Bytes image(kDmiDumpTableOffset, 0);
+  WriteDmiDumpHeader(major, minor, static_cast<uint32_t>(table.size()), 0, image.data());
+  if (maxSize >= 0) {
+    Put32(image, 0x0C, static_cast<uint32_t>(maxSize));
+    Checksum(image, 0, 0x18, 0x05);
+  }
   image.insert(image.end(), table.begin(), table.end());
   return image;
 }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "tests/support/message_box_answerer.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,12 +25,10 @@ std::vector<HWND> FindDialogs(const std::wstring& caption, bool withLists);
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 
 // A child process; terminated on destruction if it still runs.
-class ChildProcess {
+class ChildProcess : private NoCopy {
 public:
   explicit ChildProcess(const std::wstring& commandLine);
   ~ChildProcess();
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
   bool Started() const { return m_info.hProcess != nullptr; }
   // True when the process ended within the time; then ExitCode() is valid.
   bool WaitExit(DWORD timeoutMs);
@@ -47,24 +47,6 @@ HANDLE CreateNonAdministratorToken();
 // Runs the program with arguments and waits for it to end; returns false on time-out.
 bool RunProgram(const std::wstring& arguments, DWORD timeoutMs);
 std::wstring ProgramPath();
-
-// Presses OK on every message box that appears while it lives (boxes of this process or others).
-class MessageBoxAnswerer {
-public:
-  MessageBoxAnswerer();
-  ~MessageBoxAnswerer();
-  MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
-  MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
-  struct Box { std::wstring caption, text; bool icon; };
-  std::vector<Box> Boxes();
-
-private:
-  static DWORD WINAPI Thread(LPVOID self);
-  HANDLE m_stop;
-  HANDLE m_thread;
-  CRITICAL_SECTION m_lock;
-  std::vector<Box> m_boxes;
-};
 
 } // namespace kcctest
 

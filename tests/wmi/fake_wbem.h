@@ -4,6 +4,8 @@
 #ifndef KCC_TESTS_WMI_FAKE_WBEM_H
 #define KCC_TESTS_WMI_FAKE_WBEM_H
 
+#include "tests/support/no_copy.h"
+
 #include <windows.h>
 #include <wbemidl.h>
 
@@ -73,12 +75,10 @@ extern Record g_record;
 bool IsBstr(const wchar_t* text);
 
 // Serves the fakes for CLSID_WbemLocator in this process while it lives.
-class Registration {
+class Registration : private kcctest::NoCopy {
 public:
   Registration();
   ~Registration();
-  Registration(const Registration&) = delete;
-  Registration& operator=(const Registration&) = delete;
   HRESULT Result() const { return m_hr; }
 
 private:

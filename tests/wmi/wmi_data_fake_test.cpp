@@ -3,7 +3,7 @@
 #include "wmi/wmi_data.h"
 
 #include "tests/wmi/fake_wbem.h"
-#include "tests/wmi/message_box_watcher.h"
+#include "tests/support/message_box_answerer.h"
 #include "tests/wmi/satellite_guard.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@ namespace {
 
 using fakewmi::g_record;
 using fakewmi::g_script;
-using kcctest::MessageBoxWatcher;
+using kcctest::MessageBoxAnswerer;
 using kcctest::SatelliteGuard;
 using kcctest::SeenBox;
 using Log = std::vector<std::wstring>;
@@ -41,6 +41,11 @@ protected:
   Log LogSinceMark() const { return Log(g_record.log.begin() + static_cast<std::ptrdiff_t>(m_mark), g_record.log.end()); }
 
   static void OneInstance(fakewmi::FakeInstance instance) { g_script.instances = {std::move(instance)}; }
+  // Connects and runs the query, which must give its first instance.
+  static void Open(CWmiData& wmi, const wchar_t* query) {
+    ASSERT_EQ(1, wmi.Connect());
+    ASSERT_EQ(1, wmi.Query(query));
+  }
 
 private:
   std::unique_ptr<fakewmi::Registration> m_registration;
@@ -84,7 +89,7 @@ TEST_F(CWmiDataFake, ConnectAsksForCimv2AndSetsTheBlanket) {
 
 TEST_F(CWmiDataFake, LocatorThatCannotBeCreatedFailsAndHoldsNothing) {
   g_script.create = E_OUTOFMEMORY;
-  MessageBoxWatcher boxes;
+  MessageBoxAnswerer boxes(::GetCurrentThreadId());
   CWmiData wmi;
   EXPECT_EQ(0, wmi.Connect());
   EXPECT_EQ(0, g_record.live);
@@ -97,7 +102,7 @@ TEST_F(CWmiDataFake, LocatorThatCannotBeCreatedFailsAndHoldsNothing) {
 TEST_F(CWmiDataFake, FailedConnectServerKeepsTheLocatorUntilDisconnect) {
   g_script.connect = WBEM_E_ACCESS_DENIED;
   g_script.connectGivesServices = false;
-  MessageBoxWatcher boxes;
+  MessageBoxAnswerer boxes(::GetCurrentThreadId());
   CWmiData wmi;
   EXPECT_EQ(0, wmi.Connect());
   EXPECT_EQ(0, g_record.blanketCalls);
@@ -119,7 +124,7 @@ TEST_F(CWmiDataFake, FailedConnectServerThatStillGaveServicesLeaksNothing) {
 TEST_F(CWmiDataFake, FailedBlanketFailsConnectButKeepsTheConnection) {
   g_script.blanket = E_ACCESSDENIED;
   OneInstance({{L"SMBIOSBIOSVersion", fakewmi::Bstr(L"R1.10")}});
-  MessageBoxWatcher boxes;
+  MessageBoxAnswerer boxes(::GetCurrentThreadId());
   CWmiData wmi;
   EXPECT_EQ(0, wmi.Connect());
   EXPECT_EQ(2, g_record.live) << "locator and services stay held";
@@ -171,7 +176,7 @@ TEST_F(CWmiDataFake, NoEnumeratorShowsTheExecQueryBoxWithoutCaptionOrIcon) {
   g_script.execGivesEnumerator = false;
   SatelliteGuard satellite; // string 500 exists, and still the caption is empty
   ASSERT_TRUE(satellite.Loaded());
-  MessageBoxWatcher watcher;
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
   CWmiData wmi;
   ASSERT_EQ(1, wmi.Connect());
   EXPECT_EQ(0, wmi.Query(L"Win32_BIOS"));
@@ -186,33 +191,60 @@ TEST_F(CWmiDataFake, NoEnumeratorShowsTheExecQueryBoxWithoutCaptionOrIcon) {
   EXPECT_EQ(2, g_record.live) << "still connected";
 }
 
-TEST_F(CWmiDataFake, SuccessCodeWithoutEnumeratorIsStillAFailure) {
-  g_script.exec = S_OK;
-  g_script.execGivesEnumerator = false;
-  MessageBoxWatcher watcher;
+const HRESULT kFailed = static_cast<HRESULT>(WBEM_E_FAILED);
+
+// What Query judges by: an enumerator and a first object, never the HRESULTs; its box names the query as given.
+struct QueryCase {
+  const char* name;
+  HRESULT exec;
+  bool execGivesEnumerator;
+  HRESULT nextWithObject;
+  bool instance;
+  const wchar_t* query;
+  int result;
+  const wchar_t* box; // the box's text, null for none
+};
+
+class QueryJudgement : public CWmiDataFake, public ::testing::WithParamInterface<QueryCase> {};
+
+TEST_P(QueryJudgement, ByEnumeratorAndObjectOnly) {
+  const QueryCase& c = GetParam();
+  g_script.exec = c.exec;
+  g_script.execGivesEnumerator = c.execGivesEnumerator;
+  g_script.nextWithObject = c.nextWithObject;
+  if (c.instance) g_script.instances = {{{L"Model", fakewmi::Bstr(L"KV-1")}}};
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
   CWmiData wmi;
   ASSERT_EQ(1, wmi.Connect());
-  EXPECT_EQ(0, wmi.Query(L"Win32_BIOS"));
+  EXPECT_EQ(c.result, wmi.Query(c.query));
+  if (!c.box) {
+    EXPECT_TRUE(watcher.Boxes().empty());
+    return;
+  }
   ASSERT_EQ(1u, watcher.Boxes().size());
-  EXPECT_EQ(std::wstring(kExecError) + L"Select * From Win32_BIOS", watcher.Boxes()[0].text);
+  EXPECT_EQ(c.box, watcher.Boxes()[0].text);
 }
 
-TEST_F(CWmiDataFake, FailureCodeWithEnumeratorIsJudgedByTheEnumerator) {
-  g_script.exec = WBEM_E_FAILED;
-  OneInstance({{L"Model", fakewmi::Bstr(L"KV-1")}});
-  MessageBoxWatcher watcher;
-  CWmiData wmi;
-  ASSERT_EQ(1, wmi.Connect());
-  EXPECT_EQ(1, wmi.Query(L"Win32_ComputerSystem"));
-  EXPECT_TRUE(watcher.Boxes().empty());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, QueryJudgement,
+    ::testing::Values(
+        QueryCase{"SuccessWithoutEnumerator", S_OK, false, S_OK, true, L"Win32_BIOS", 0,
+                  L"WMI Open Error(IWbemServices.ExecQuery)\nSelect * From Win32_BIOS"},
+        QueryCase{"FailureWithEnumerator", kFailed, true, S_OK, true, L"Win32_ComputerSystem", 1, nullptr},
+        QueryCase{"FailedNextWithAnObject", S_OK, true, kFailed, true, L"Win32_ComputerSystem", 1, nullptr},
+        // A leading space gives two spaces after From.
+        QueryCase{"NoInstanceLeadingSpace", S_OK, true, S_OK, false, L" Win32_CacheMemory Where level = 4", 0,
+                  L"WMI Open Error(IEnumWbemClassObject.Next)\nSelect * From  Win32_CacheMemory Where level = 4"}),
+    [](const ::testing::TestParamInfo<QueryCase>& info) { return std::string(info.param.name); });
+
+
 
 TEST_F(CWmiDataFake, NoFirstInstanceShowsTheNextBoxWithString500AndErrorIcon) {
   SatelliteGuard satellite;
   ASSERT_TRUE(satellite.Loaded()) << "KCCSystemInfoENU.dll in " << ::testing::PrintToString(kcctest::BinDir());
   const std::wstring caption = SatelliteGuard::Caption();
   ASSERT_FALSE(caption.empty());
-  MessageBoxWatcher watcher;
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
   CWmiData wmi;
   ASSERT_EQ(1, wmi.Connect());
   EXPECT_EQ(0, wmi.Query(L"Win32_CacheMemory Where level = 4"));
@@ -229,7 +261,7 @@ TEST_F(CWmiDataFake, NoFirstInstanceShowsTheNextBoxWithString500AndErrorIcon) {
 
 TEST_F(CWmiDataFake, NextBoxCaptionIsEmptyWithoutSatellite) {
   SatelliteGuard none(false);
-  MessageBoxWatcher watcher;
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
   CWmiData wmi;
   ASSERT_EQ(1, wmi.Connect());
   EXPECT_EQ(0, wmi.Query(L"Win32_CacheMemory"));
@@ -238,27 +270,10 @@ TEST_F(CWmiDataFake, NextBoxCaptionIsEmptyWithoutSatellite) {
   EXPECT_EQ(::LoadIconW(nullptr, IDI_ERROR), watcher.Boxes()[0].icon);
 }
 
-TEST_F(CWmiDataFake, LeadingSpaceGivesTwoSpacesAfterFromInTheBox) {
-  MessageBoxWatcher watcher;
-  CWmiData wmi;
-  ASSERT_EQ(1, wmi.Connect());
-  EXPECT_EQ(0, wmi.Query(L" Win32_CacheMemory Where level = 4"));
-  ASSERT_EQ(1u, watcher.Boxes().size());
-  EXPECT_EQ(std::wstring(kNextError) + L"Select * From  Win32_CacheMemory Where level = 4", watcher.Boxes()[0].text);
-}
 
-TEST_F(CWmiDataFake, FailedNextThatStillGaveAnObjectSucceeds) {
-  g_script.nextWithObject = WBEM_E_FAILED; // neither count nor HRESULT is looked at
-  OneInstance({{L"Model", fakewmi::Bstr(L"KV-1")}});
-  MessageBoxWatcher watcher;
-  CWmiData wmi;
-  ASSERT_EQ(1, wmi.Connect());
-  EXPECT_EQ(1, wmi.Query(L"Win32_ComputerSystem"));
-  EXPECT_TRUE(watcher.Boxes().empty());
-}
 
 TEST_F(CWmiDataFake, QueryAfterAFailedQueryLetsTheOldEnumeratorGoFirst) {
-  MessageBoxWatcher watcher;
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
   CWmiData wmi;
   ASSERT_EQ(1, wmi.Connect());
   ASSERT_EQ(0, wmi.Query(L"Win32_CacheMemory Where level = 4"));
@@ -275,17 +290,16 @@ TEST_F(CWmiDataFake, QueryAfterAFailedQueryLetsTheOldEnumeratorGoFirst) {
 
 TEST_F(CWmiDataFake, QueryLetsAnOpenQueryGoEvenWhenItFails) {
   OneInstance({});
-  MessageBoxWatcher watcher;
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
   CWmiData wmi;
-  ASSERT_EQ(1, wmi.Connect());
-  ASSERT_EQ(1, wmi.Query(L"Win32_BIOS"));
+  Open(wmi, L"Win32_BIOS");
   g_script.execGivesEnumerator = false;
   EXPECT_EQ(0, wmi.Query(L"Win32_BIOS"));
   EXPECT_EQ(2, g_record.live) << "no instance of the earlier query may stay behind";
 }
 
 TEST_F(CWmiDataFake, QueryWithoutConnectionShowsTheExecQueryBox) {
-  MessageBoxWatcher watcher;
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
   CWmiData wmi;
   EXPECT_EQ(0, wmi.Query(L"Win32_BIOS"));
   ASSERT_EQ(1u, watcher.Boxes().size());
@@ -306,8 +320,7 @@ class CWmiDataGetString : public CWmiDataFake, public ::testing::WithParamInterf
 TEST_P(CWmiDataGetString, ReadsTextAndSignedIntegersOnly) {
   OneInstance({{L"Value", GetParam().value}});
   CWmiData wmi;
-  ASSERT_EQ(1, wmi.Connect());
-  ASSERT_EQ(1, wmi.Query(L"Win32_Test"));
+  Open(wmi, L"Win32_Test");
   std::wstring out = L"untouched";
   EXPECT_EQ(GetParam().result, wmi.GetString(L"Value", out));
   EXPECT_EQ(GetParam().text, out);
@@ -342,8 +355,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CWmiDataFake, GetStringOfAMissingPropertyLeavesTheOutput) {
   OneInstance({{L"Model", fakewmi::Bstr(L"KV-1")}});
   CWmiData wmi;
-  ASSERT_EQ(1, wmi.Connect());
-  ASSERT_EQ(1, wmi.Query(L"Win32_ComputerSystem"));
+  Open(wmi, L"Win32_ComputerSystem");
   std::wstring out = L"kept";
   EXPECT_EQ(0, wmi.GetString(L"SerialNumber", out));
   EXPECT_EQ(L"kept", out);
@@ -353,8 +365,7 @@ TEST_F(CWmiDataFake, GetStringClearsAValueOfUnsupportedType) {
   fakewmi::CountingUnknown object;
   OneInstance({{L"Value", fakewmi::Unknown(&object)}});
   CWmiData wmi;
-  ASSERT_EQ(1, wmi.Connect());
-  ASSERT_EQ(1, wmi.Query(L"Win32_Test"));
+  Open(wmi, L"Win32_Test");
   std::wstring out = L"kept";
   EXPECT_EQ(0, wmi.GetString(L"Value", out));
   EXPECT_EQ(L"kept", out);
@@ -377,8 +388,7 @@ class CWmiDataGetNumber : public CWmiDataFake, public ::testing::WithParamInterf
 TEST_P(CWmiDataGetNumber, ParsesTheValueAsTextIntoSixtyFourBits) {
   OneInstance({{L"Capacity", GetParam().value}});
   CWmiData wmi;
-  ASSERT_EQ(1, wmi.Connect());
-  ASSERT_EQ(1, wmi.Query(L"Win32_PhysicalMemory"));
+  Open(wmi, L"Win32_PhysicalMemory");
   uint64_t out = kUntouched;
   EXPECT_EQ(GetParam().result, wmi.GetNumber(L"Capacity", out));
   EXPECT_EQ(GetParam().out, out);
@@ -416,8 +426,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CWmiDataFake, GetNumberOfAMissingPropertyLeavesTheOutput) {
   OneInstance({});
   CWmiData wmi;
-  ASSERT_EQ(1, wmi.Connect());
-  ASSERT_EQ(1, wmi.Query(L"Win32_PhysicalMemory"));
+  Open(wmi, L"Win32_PhysicalMemory");
   uint64_t out = kUntouched;
   EXPECT_EQ(0, wmi.GetNumber(L"Capacity", out));
   EXPECT_EQ(kUntouched, out);
@@ -427,8 +436,7 @@ TEST_F(CWmiDataFake, GetNumberClearsAValueWithoutTextForm) {
   fakewmi::CountingUnknown object;
   OneInstance({{L"Capacity", fakewmi::Unknown(&object)}});
   CWmiData wmi;
-  ASSERT_EQ(1, wmi.Connect());
-  ASSERT_EQ(1, wmi.Query(L"Win32_PhysicalMemory"));
+  Open(wmi, L"Win32_PhysicalMemory");
   uint64_t out = kUntouched;
   EXPECT_EQ(0, wmi.GetNumber(L"Capacity", out));
   EXPECT_EQ(kUntouched, out);
@@ -450,8 +458,7 @@ TEST_F(CWmiDataFake, ThreeInstancesSumBeyondSigned32Bits) {
                         {{L"Capacity", fakewmi::Bstr(L"1073741824")}},
                         {{L"Capacity", fakewmi::Bstr(L"536870912")}}};
   CWmiData wmi;
-  ASSERT_EQ(1, wmi.Connect());
-  ASSERT_EQ(1, wmi.Query(L"Win32_PhysicalMemory"));
+  Open(wmi, L"Win32_PhysicalMemory");
   EXPECT_EQ(2684354560u, Sum(wmi, L"Capacity"));
   EXPECT_EQ(4u, g_record.nextCounts.size()) << "each instance once, then the end";
   for (size_t i = 0; i < g_record.nextTimeouts.size(); ++i) {
@@ -463,16 +470,14 @@ TEST_F(CWmiDataFake, ThreeInstancesSumBeyondSigned32Bits) {
 TEST_F(CWmiDataFake, ModulesOfFourGiBAndMoreSumExactly) {
   g_script.instances = {{{L"Capacity", fakewmi::Bstr(L"8589934592")}}, {{L"Capacity", fakewmi::Bstr(L"4294967296")}}};
   CWmiData wmi;
-  ASSERT_EQ(1, wmi.Connect());
-  ASSERT_EQ(1, wmi.Query(L"Win32_PhysicalMemory"));
+  Open(wmi, L"Win32_PhysicalMemory");
   EXPECT_EQ(12884901888u, Sum(wmi, L"Capacity"));
 }
 
 TEST_F(CWmiDataFake, GetNextNumberReleasesTheInstanceBeforeMovingOn) {
   g_script.instances = {{{L"Capacity", fakewmi::Bstr(L"1")}}, {{L"Capacity", fakewmi::Bstr(L"2")}}};
   CWmiData wmi;
-  ASSERT_EQ(1, wmi.Connect());
-  ASSERT_EQ(1, wmi.Query(L"Win32_PhysicalMemory"));
+  Open(wmi, L"Win32_PhysicalMemory");
   MarkLog();
   uint64_t value = 0;
   ASSERT_EQ(1, wmi.GetNextNumber(L"Capacity", value));
@@ -483,8 +488,7 @@ TEST_F(CWmiDataFake, GetNextNumberReleasesTheInstanceBeforeMovingOn) {
 TEST_F(CWmiDataFake, GetNextNumberAfterTheLastInstanceLeavesTheOutput) {
   OneInstance({{L"Capacity", fakewmi::Bstr(L"536870912")}});
   CWmiData wmi;
-  ASSERT_EQ(1, wmi.Connect());
-  ASSERT_EQ(1, wmi.Query(L"Win32_PhysicalMemory"));
+  Open(wmi, L"Win32_PhysicalMemory");
   uint64_t value = 77;
   EXPECT_EQ(0, wmi.GetNextNumber(L"Capacity", value));
   EXPECT_EQ(77u, value);
@@ -499,8 +503,7 @@ TEST_F(CWmiDataFake, FalseFromNextEndsTheEnumerationEvenWithAnObject) {
   g_script.nextWithObject = WBEM_S_FALSE;
   g_script.instances = {{{L"Capacity", fakewmi::Bstr(L"1")}}, {{L"Capacity", fakewmi::Bstr(L"2")}}};
   CWmiData wmi;
-  ASSERT_EQ(1, wmi.Connect());
-  ASSERT_EQ(1, wmi.Query(L"Win32_PhysicalMemory"));
+  Open(wmi, L"Win32_PhysicalMemory");
   uint64_t value = 77;
   EXPECT_EQ(0, wmi.GetNextNumber(L"Capacity", value));
   EXPECT_EQ(77u, value);
@@ -511,8 +514,7 @@ TEST_F(CWmiDataFake, FailingNextEndsTheEnumerationWithOutputUntouched) {
   g_script.instances = {{{L"Capacity", fakewmi::Bstr(L"1")}}, {{L"Capacity", fakewmi::Bstr(L"2")}}};
   g_script.failNextAt = 1;
   CWmiData wmi;
-  ASSERT_EQ(1, wmi.Connect());
-  ASSERT_EQ(1, wmi.Query(L"Win32_PhysicalMemory"));
+  Open(wmi, L"Win32_PhysicalMemory");
   uint64_t value = 77;
   EXPECT_EQ(0, wmi.GetNextNumber(L"Capacity", value));
   EXPECT_EQ(77u, value);
@@ -523,16 +525,14 @@ TEST_F(CWmiDataFake, NullOnALaterInstanceEndsTheSumWithWhatItHas) {
                         {{L"MaxCacheSize", fakewmi::Null()}},
                         {{L"MaxCacheSize", fakewmi::I4(256)}}};
   CWmiData wmi;
-  ASSERT_EQ(1, wmi.Connect());
-  ASSERT_EQ(1, wmi.Query(L"Win32_CacheMemory Where level = 4"));
+  Open(wmi, L"Win32_CacheMemory Where level = 4");
   EXPECT_EQ(512u, Sum(wmi, L"MaxCacheSize"));
 }
 
 TEST_F(CWmiDataFake, UnparsableTextOnANextInstanceGivesZero) {
   g_script.instances = {{{L"Capacity", fakewmi::Bstr(L"1")}}, {{L"Capacity", fakewmi::Bstr(L"n/a")}}};
   CWmiData wmi;
-  ASSERT_EQ(1, wmi.Connect());
-  ASSERT_EQ(1, wmi.Query(L"Win32_PhysicalMemory"));
+  Open(wmi, L"Win32_PhysicalMemory");
   uint64_t value = 77;
   EXPECT_EQ(0, wmi.GetNextNumber(L"Capacity", value));
   EXPECT_EQ(0u, value);
@@ -543,8 +543,7 @@ TEST_F(CWmiDataFake, UnparsableTextOnANextInstanceGivesZero) {
 TEST_F(CWmiDataFake, CloseQueryReleasesInstanceThenEnumerator) {
   OneInstance({});
   CWmiData wmi;
-  ASSERT_EQ(1, wmi.Connect());
-  ASSERT_EQ(1, wmi.Query(L"Win32_BIOS"));
+  Open(wmi, L"Win32_BIOS");
   MarkLog();
   wmi.CloseQuery();
   EXPECT_EQ((Log{L"~Object0", L"~Enum0"}), LogSinceMark());
@@ -556,8 +555,7 @@ TEST_F(CWmiDataFake, CloseQueryReleasesInstanceThenEnumerator) {
 TEST_F(CWmiDataFake, DisconnectReleasesMostRecentFirstAndOnlyOnce) {
   OneInstance({});
   CWmiData wmi;
-  ASSERT_EQ(1, wmi.Connect());
-  ASSERT_EQ(1, wmi.Query(L"Win32_BIOS"));
+  Open(wmi, L"Win32_BIOS");
   MarkLog();
   wmi.Disconnect();
   EXPECT_EQ((Log{L"~Object0", L"~Enum0", L"~Services", L"~Locator"}), LogSinceMark());
@@ -577,7 +575,7 @@ TEST_F(CWmiDataFake, DestructorReleasesMostRecentFirst) {
 }
 
 TEST_F(CWmiDataFake, DestructorAfterAFailedQueryReleasesTheHeldEnumerator) {
-  MessageBoxWatcher watcher;
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
   auto wmi = std::make_unique<CWmiData>();
   ASSERT_EQ(1, wmi->Connect());
   ASSERT_EQ(0, wmi->Query(L"Win32_CacheMemory"));
@@ -596,7 +594,7 @@ TEST_F(CWmiDataFake, DestructorAfterDisconnectReleasesNothingMore) {
 }
 
 TEST_F(CWmiDataFake, DialogSequenceHoldsOneQueryAtATime) {
-  MessageBoxWatcher watcher;
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
   CWmiData wmi;
   ASSERT_EQ(1, wmi.Connect());
   g_script.instances = {{{L"Capacity", fakewmi::Bstr(L"536870912")}}, {{L"Capacity", fakewmi::Bstr(L"536870912")}}};

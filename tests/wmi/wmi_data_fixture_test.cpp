@@ -3,7 +3,7 @@
 #include "wmi/wmi_data.h"
 
 #include "tests/wmi/fixture_file.h"
-#include "tests/wmi/message_box_watcher.h"
+#include "tests/support/message_box_answerer.h"
 #include "tests/wmi/satellite_guard.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 namespace {
 
 using kcctest::FixtureFile;
-using kcctest::MessageBoxWatcher;
+using kcctest::MessageBoxAnswerer;
 using kcctest::SatelliteGuard;
 using kcctest::SeenBox;
 
@@ -90,7 +90,7 @@ TEST(CWmiDataFixtureRegistration, TheLocatorComesFromTheFixtureProvider) {
 
 TEST_F(CWmiDataFixture, TheDialogsReadingsOfAMachine) {
   Open(kMachine);
-  MessageBoxWatcher watcher;
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
   ASSERT_EQ(1, m_wmi.Query(L"Win32_PhysicalMemory"));
   EXPECT_EQ(1073741824u, Sum(m_wmi, L"Capacity"));
   m_wmi.CloseQuery();
@@ -189,7 +189,7 @@ TEST_F(CWmiDataFixture, JapaneseTextFromUtf8AndUtf16Files) {
 
 TEST(CWmiDataFixtureFailures, ConnectServerFailureThenDisconnectTwice) {
   FixtureFile file(std::wstring(kMachine) + L"[fail]\r\nConnectServer=yes\r\n");
-  MessageBoxWatcher watcher;
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
   CWmiData wmi;
   EXPECT_EQ(0, wmi.Connect());
   wmi.Disconnect();
@@ -208,7 +208,7 @@ TEST_F(CWmiDataFixture, ExecQueryFailureShowsTheBoxWithoutCaptionOrIcon) {
   Open(std::wstring(kMachine) + L"[fail]\r\nExecQuery=Win32_BIOS\r\n");
   SatelliteGuard satellite;
   ASSERT_TRUE(satellite.Loaded());
-  MessageBoxWatcher watcher;
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
   EXPECT_EQ(0, m_wmi.Query(L"Win32_BIOS"));
   std::vector<SeenBox> boxes = watcher.Boxes();
   ASSERT_EQ(1u, boxes.size());
@@ -226,7 +226,7 @@ TEST_F(CWmiDataFixture, ClassWithoutInstancesShowsTheNextBoxAndTheNextQueryWorks
   ASSERT_TRUE(satellite.Loaded());
   const std::wstring caption = SatelliteGuard::Caption();
   ASSERT_FALSE(caption.empty());
-  MessageBoxWatcher watcher;
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
   EXPECT_EQ(0, m_wmi.Query(L"Win32_Processor"));
   std::vector<SeenBox> boxes = watcher.Boxes();
   ASSERT_EQ(1u, boxes.size());
@@ -242,7 +242,7 @@ TEST_F(CWmiDataFixture, ClassWithoutInstancesShowsTheNextBoxAndTheNextQueryWorks
 TEST_F(CWmiDataFixture, NoMatchingCacheLevelAndTwoSpaces) {
   Open(L"[Win32_CacheMemory#0]\r\nLevel=VT_I4:3\r\nMaxCacheSize=VT_I4:64\r\n");
   SatelliteGuard none(false);
-  MessageBoxWatcher watcher;
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
   EXPECT_EQ(0, m_wmi.Query(L"Win32_CacheMemory Where level = 4"));
   EXPECT_EQ(0, m_wmi.Query(L" Win32_CacheMemory Where level = 4"));
   std::vector<SeenBox> boxes = watcher.Boxes();

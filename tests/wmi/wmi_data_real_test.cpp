@@ -2,7 +2,7 @@
 // against the kernel's figure, and the message boxes of queries that find nothing or are refused.
 #include "wmi/wmi_data.h"
 
-#include "tests/wmi/message_box_watcher.h"
+#include "tests/support/message_box_answerer.h"
 #include "tests/wmi/satellite_guard.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 
 namespace {
 
-using kcctest::MessageBoxWatcher;
+using kcctest::MessageBoxAnswerer;
 using kcctest::SatelliteGuard;
 using kcctest::SeenBox;
 
@@ -86,7 +86,7 @@ protected:
 };
 
 TEST_F(CWmiDataWine, ComputerSystemManufacturerAndModel) {
-  MessageBoxWatcher watcher;
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
   ASSERT_EQ(1, m_wmi.Query(L"Win32_ComputerSystem"));
   std::wstring manufacturer, model;
   EXPECT_EQ(1, m_wmi.GetString(L"Manufacturer", manufacturer));
@@ -171,7 +171,7 @@ TEST_F(CWmiDataWine, CacheLevel4EndsInTheNextBoxAndTheNextQueryWorks) {
   ASSERT_TRUE(satellite.Loaded()) << "KCCSystemInfoENU.dll in " << ::testing::PrintToString(kcctest::BinDir());
   const std::wstring caption = SatelliteGuard::Caption();
   ASSERT_FALSE(caption.empty());
-  MessageBoxWatcher watcher;
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
   EXPECT_EQ(0, m_wmi.Query(std::wstring(L"Win32_CacheMemory") + L" Where level = 4"));
   std::vector<SeenBox> boxes = watcher.Boxes();
   ASSERT_EQ(1u, boxes.size());
@@ -192,7 +192,7 @@ TEST_F(CWmiDataWine, CacheLevel4EndsInTheNextBoxAndTheNextQueryWorks) {
 
 TEST_F(CWmiDataWine, NextBoxHasNoCaptionWithoutSatellite) {
   SatelliteGuard none(false);
-  MessageBoxWatcher watcher;
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
   EXPECT_EQ(0, m_wmi.Query(L"Win32_CacheMemory Where level = 4"));
   ASSERT_EQ(1u, watcher.Boxes().size());
   EXPECT_EQ(L"", watcher.Boxes()[0].caption);
@@ -200,7 +200,7 @@ TEST_F(CWmiDataWine, NextBoxHasNoCaptionWithoutSatellite) {
 }
 
 TEST_F(CWmiDataWine, LeadingSpaceShowsTwoSpacesAfterFrom) {
-  MessageBoxWatcher watcher;
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
   EXPECT_EQ(0, m_wmi.Query(L" Win32_CacheMemory Where level = 4"));
   ASSERT_EQ(1u, watcher.Boxes().size());
   EXPECT_EQ(std::wstring(kNextError) + L"Select * From  Win32_CacheMemory Where level = 4", watcher.Boxes()[0].text);
@@ -210,7 +210,7 @@ TEST_F(CWmiDataWine, LeadingSpaceShowsTwoSpacesAfterFrom) {
 }
 
 TEST_F(CWmiDataWine, UnknownClassEndsInTheNextBox) {
-  MessageBoxWatcher watcher;
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
   EXPECT_EQ(0, m_wmi.Query(L"Win32_NoSuchClass"));
   ASSERT_EQ(1u, watcher.Boxes().size());
   EXPECT_EQ(std::wstring(kNextError) + L"Select * From Win32_NoSuchClass", watcher.Boxes()[0].text);
@@ -218,7 +218,7 @@ TEST_F(CWmiDataWine, UnknownClassEndsInTheNextBox) {
 
 TEST_F(CWmiDataWine, QueryThatWineRefusesShowsTheExecQueryBox) {
   SatelliteGuard satellite; // the ExecQuery box has no caption even so
-  MessageBoxWatcher watcher;
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
   EXPECT_EQ(0, m_wmi.Query(L"Win32_BIOS Where"));
   const std::vector<SeenBox> boxes = watcher.Boxes();
   ASSERT_EQ(1u, boxes.size());

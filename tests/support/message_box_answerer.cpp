@@ -1,5 +1,5 @@
-// Watches one thread for message boxes, records them and presses OK.
-#include "tests/wmi/message_box_watcher.h"
+// The tests' one message-box answerer: finds a box, records it, presses OK and waits for it to go.
+#include "tests/support/message_box_answerer.h"
 
 namespace kcctest {
 namespace {
@@ -17,8 +17,10 @@ std::wstring TextOf(HWND hwnd) {
 }
 
 BOOL CALLBACK FindBox(HWND hwnd, LPARAM parameter) {
-  // A message box is a visible system dialog with its text in control 0xFFFF.
-  if (!::IsWindowVisible(hwnd) || ClassOf(hwnd) != L"#32770" || !::GetDlgItem(hwnd, 0xFFFF)) return TRUE;
+  // A message box is a visible system dialog with its text in control 0xFFFF and none of the program's lists.
+  if (!::IsWindowVisible(hwnd) || ClassOf(hwnd) != L"#32770" || !::GetDlgItem(hwnd, 0xFFFF) ||
+      ::GetDlgItem(hwnd, 1000))
+    return TRUE;
   *reinterpret_cast<HWND*>(parameter) = hwnd;
   return FALSE;
 }
@@ -39,13 +41,13 @@ BOOL CALLBACK ReadChild(HWND child, LPARAM parameter) {
 
 } // namespace
 
-MessageBoxWatcher::MessageBoxWatcher(DWORD threadId) : m_threadId(threadId) {
+MessageBoxAnswerer::MessageBoxAnswerer(DWORD threadId) : m_threadId(threadId) {
   ::InitializeCriticalSection(&m_lock);
   m_stop = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  m_thread = ::CreateThread(nullptr, 0, &MessageBoxWatcher::Thread, this, 0, nullptr);
+  m_thread = ::CreateThread(nullptr, 0, &MessageBoxAnswerer::Thread, this, 0, nullptr);
 }
 
-MessageBoxWatcher::~MessageBoxWatcher() {
+MessageBoxAnswerer::~MessageBoxAnswerer() {
   ::SetEvent(m_stop);
   ::WaitForSingleObject(m_thread, INFINITE);
   ::CloseHandle(m_thread);
@@ -53,22 +55,25 @@ MessageBoxWatcher::~MessageBoxWatcher() {
   ::DeleteCriticalSection(&m_lock);
 }
 
-std::vector<SeenBox> MessageBoxWatcher::Boxes() {
+std::vector<SeenBox> MessageBoxAnswerer::Boxes() {
   ::EnterCriticalSection(&m_lock);
   std::vector<SeenBox> boxes = m_boxes;
   ::LeaveCriticalSection(&m_lock);
   return boxes;
 }
 
-DWORD WINAPI MessageBoxWatcher::Thread(LPVOID self) {
-  static_cast<MessageBoxWatcher*>(self)->Watch();
+DWORD WINAPI MessageBoxAnswerer::Thread(LPVOID self) {
+  static_cast<MessageBoxAnswerer*>(self)->Watch();
   return 0;
 }
 
-void MessageBoxWatcher::Watch() {
+void MessageBoxAnswerer::Watch() {
   while (::WaitForSingleObject(m_stop, 5) == WAIT_TIMEOUT) {
     HWND hwnd = nullptr;
-    ::EnumThreadWindows(m_threadId, &FindBox, reinterpret_cast<LPARAM>(&hwnd));
+    if (m_threadId)
+      ::EnumThreadWindows(m_threadId, &FindBox, reinterpret_cast<LPARAM>(&hwnd));
+    else
+      ::EnumWindows(&FindBox, reinterpret_cast<LPARAM>(&hwnd));
     if (!hwnd) continue;
     SeenBox box;
     box.caption = TextOf(hwnd);

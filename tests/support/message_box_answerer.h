@@ -1,6 +1,8 @@
-// Watches one thread for message boxes, records what each shows and presses its OK button.
-#ifndef KCC_TESTS_WMI_MESSAGE_BOX_WATCHER_H
-#define KCC_TESTS_WMI_MESSAGE_BOX_WATCHER_H
+// The tests' one message-box answerer: records what each box shows and presses its OK button.
+#ifndef KCC_TESTS_SUPPORT_MESSAGE_BOX_ANSWERER_H
+#define KCC_TESTS_SUPPORT_MESSAGE_BOX_ANSWERER_H
+
+#include "tests/support/no_copy.h"
 
 #include <windows.h>
 
@@ -17,13 +19,13 @@ struct SeenBox {
   std::vector<int> buttons; // ids of the visible buttons
 };
 
-// Started for the calling thread by default; the boxes it sees are the ones that thread shows.
-class MessageBoxWatcher {
+// Answers the boxes of one thread, or with thread 0 every box on the desktop, of this process or another
+// (the program's own dialog, which has list 1000, is no box).
+class MessageBoxAnswerer : private NoCopy {
 public:
-  explicit MessageBoxWatcher(DWORD threadId = ::GetCurrentThreadId());
-  ~MessageBoxWatcher();
-  MessageBoxWatcher(const MessageBoxWatcher&) = delete;
-  MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
+  using Box = SeenBox;
+  explicit MessageBoxAnswerer(DWORD threadId = 0);
+  ~MessageBoxAnswerer();
 
   std::vector<SeenBox> Boxes();
 
