@@ -31,6 +31,9 @@ for target in "${targets[@]}"; do
        "$corpus" >"$log" 2>&1; then
     echo "fuzz: $target FAILED" >&2
     grep -E 'ERROR|SUMMARY|Test unit written' "$log" >&2 || tail -n 30 "$log" >&2
+    # The input that failed outlives the scratch folder.
+    mkdir -p "$build/fuzz-artifacts" && cp -r "$work/artifacts-$target" "$build/fuzz-artifacts/" &&
+      echo "fuzz: the failing input is kept in $build/fuzz-artifacts/artifacts-$target" >&2
     status=1
   fi
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)

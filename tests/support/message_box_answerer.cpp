@@ -1,6 +1,8 @@
 // The tests' one message-box answerer: finds a box, records it, presses OK and waits for it to go.
 #include "tests/support/message_box_answerer.h"
 
+#include "res/resource.h"
+
 namespace kcctest {
 namespace {
 
@@ -19,7 +21,7 @@ std::wstring TextOf(HWND hwnd) {
 BOOL CALLBACK FindBox(HWND hwnd, LPARAM parameter) {
   // A message box is a visible system dialog with its text in control 0xFFFF and none of the program's lists.
   if (!::IsWindowVisible(hwnd) || ClassOf(hwnd) != L"#32770" || !::GetDlgItem(hwnd, 0xFFFF) ||
-      ::GetDlgItem(hwnd, 1000))
+      ::GetDlgItem(hwnd, IDC_LIST_SYSTEM))
     return TRUE;
   *reinterpret_cast<HWND*>(parameter) = hwnd;
   return FALSE;

@@ -4,14 +4,16 @@
 
 #include <windows.h>
 
+#include "res/resource.h"
+
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace dlgread {
 
-constexpr int kSystemList = 1000;
-constexpr int kHardwareList = 1001;
+constexpr int kSystemList = IDC_LIST_SYSTEM;
+constexpr int kHardwareList = IDC_LIST_HARDWARE;
 // Any process: no restriction by process id.
 constexpr DWORD kAnyProcess = 0;
 
