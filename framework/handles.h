@@ -39,6 +39,7 @@ struct LocalMemoryTraits { static void Close(HLOCAL memory) { ::LocalFree(memory
 struct GlobalMemoryTraits { static void Close(HGLOBAL memory) { ::GlobalFree(memory); } };
 struct MenuTraits { static void Close(HMENU menu) { ::DestroyMenu(menu); } };
 struct HookTraits { static void Close(HHOOK hook) { ::UnhookWindowsHookEx(hook); } };
+struct ModuleTraits { static void Close(HMODULE module) { ::FreeLibrary(module); } };
 
 // A handle whose "none" is null (events, mutexes, threads, tokens).
 using UniqueHandle = UniqueResource<HANDLE, nullptr, HandleTraits>;
@@ -47,6 +48,7 @@ using LocalMemory = UniqueResource<HLOCAL, nullptr, LocalMemoryTraits>;
 using GlobalMemory = UniqueResource<HGLOBAL, nullptr, GlobalMemoryTraits>;
 using UniqueMenu = UniqueResource<HMENU, nullptr, MenuTraits>;
 using UniqueHook = UniqueResource<HHOOK, nullptr, HookTraits>;
+using UniqueModule = UniqueResource<HMODULE, nullptr, ModuleTraits>;
 
 // A file or device handle, whose "none" is INVALID_HANDLE_VALUE.
 class UniqueFileHandle {

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include <string.h>
 
 namespace {
@@ -42,33 +45,33 @@ INSTANTIATE_TEST_SUITE_P(
                     SpeedCase{-32768, "-32768 MHz"}, // neither multiple applies
                     SpeedCase{-133, "-133 MHz"}));
 
-TEST(FormatTexts, MemoryAndCacheArePaddedToFourPlaces) {
+struct TextsCase {
+  int32_t memoryMB;
+  int32_t cacheKB;
+  uint16_t speedMHz;
+  const wchar_t* memory;
+  const wchar_t* cache;
+  const wchar_t* speed;
+};
+
+class FormatTexts : public testing::TestWithParam<TextsCase> {};
+
+// Sizes padded to four places and never negative; a speed of 0 (also before any walk) is unknown.
+TEST_P(FormatTexts, PadsSizesAndNamesTheSpeed) {
   CMachineInfo info;
-  info.m_nMemoryMB = 512;
-  info.m_nCacheKB = 1024;
-  info.m_wCpuSpeed = 1600;
+  info.m_nMemoryMB = GetParam().memoryMB;
+  info.m_nCacheKB = GetParam().cacheKB;
+  info.m_wCpuSpeed = GetParam().speedMHz;
   info.FormatTexts();
-  EXPECT_EQ(L" 512 MBytes", info.m_strMemory);
-  EXPECT_EQ(L"1024 KBytes", info.m_strCache);
-  EXPECT_EQ(L"1.60 GHz", info.m_strCpuSpeed);
+  EXPECT_EQ((std::vector<std::wstring>{GetParam().memory, GetParam().cache, GetParam().speed}),
+            (std::vector<std::wstring>{info.m_strMemory, info.m_strCache, info.m_strCpuSpeed}));
 }
 
-TEST(FormatTexts, BeforeAnyWalkGivesZeroesAndUnknownSpeed) {
-  CMachineInfo info;
-  info.FormatTexts();
-  EXPECT_EQ(L"   0 MBytes", info.m_strMemory);
-  EXPECT_EQ(L"   0 KBytes", info.m_strCache);
-  EXPECT_EQ(L"Unknown", info.m_strCpuSpeed);
-}
-
-TEST(FormatTexts, SumsAbove32767StayPositive) {
-  CMachineInfo info;
-  info.m_nMemoryMB = 32768 + 16384;
-  info.m_nCacheKB = 40960;
-  info.FormatTexts();
-  EXPECT_EQ(L"49152 MBytes", info.m_strMemory);
-  EXPECT_EQ(L"40960 KBytes", info.m_strCache);
-}
+INSTANTIATE_TEST_SUITE_P(Fields, FormatTexts,
+                         testing::Values(TextsCase{512, 1024, 1600, L" 512 MBytes", L"1024 KBytes", L"1.60 GHz"},
+                                         TextsCase{0, 0, 0, L"   0 MBytes", L"   0 KBytes", L"Unknown"},
+                                         TextsCase{32768 + 16384, 40960, 0, L"49152 MBytes", L"40960 KBytes",
+                                                   L"Unknown"}));
 
 TEST(FormatTexts, SpeedIsTakenAsSigned16Bit) {
   CMachineInfo info;

@@ -8,6 +8,12 @@
 #include "tests/sources/registry_guard.h"
 
 namespace {
+// The collector's product id, read now.
+std::wstring ProductId() {
+  CMachineInfo info;
+  info.ReadProductId();
+  return info.m_strProductId;
+}
 
 const char kFirst[] = "Software\\Microsoft\\Windows\\CurrentVersion";
 const char kSecond[] = "Software\\Microsoft\\Windows NT\\CurrentVersion";
@@ -17,9 +23,7 @@ TEST(ReadProductId, FromTheFirstKeyWhenItHoldsTheValue) {
   kcctest::RegistryKeyGuard second(HKEY_LOCAL_MACHINE, kSecond);
   ASSERT_TRUE(first.SetString("ProductId", "11111-KCC-0000001-11111"));
   ASSERT_TRUE(second.SetString("ProductId", "22222-KCC-0000002-22222"));
-  CMachineInfo info;
-  info.ReadProductId();
-  EXPECT_EQ(L"11111-KCC-0000001-11111", info.m_strProductId);
+  EXPECT_EQ(L"11111-KCC-0000001-11111", ProductId());
 }
 
 TEST(ReadProductId, FirstKeyWithoutTheValueStopsTheSearch) {
@@ -44,9 +48,7 @@ TEST(ReadProductId, EmptyValueGivesEmptyText) {
 TEST(ReadProductId, ValueWithoutTerminatorEndsInsideTheBuffer) {
   kcctest::RegistryKeyGuard first(HKEY_LOCAL_MACHINE, kFirst);
   ASSERT_TRUE(first.SetBytes("ProductId", REG_BINARY, "12345-ABC", 9));
-  CMachineInfo info;
-  info.ReadProductId();
-  EXPECT_EQ(L"12345-ABC", info.m_strProductId);
+  EXPECT_EQ(L"12345-ABC", ProductId());
 }
 
 // The version key of a live prefix cannot go away: HKLM is mapped onto a scratch tree instead.
@@ -56,9 +58,7 @@ TEST(ReadProductId, OnlyTheSecondKeyPresent) {
   ASSERT_TRUE(machine.Set(kSecond, "ProductId", "22222-KCC-0000002-22222"));
   HKEY probe;
   ASSERT_EQ(ERROR_FILE_NOT_FOUND, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kFirst, 0, KEY_QUERY_VALUE, &probe));
-  CMachineInfo info;
-  info.ReadProductId();
-  EXPECT_EQ(L"22222-KCC-0000002-22222", info.m_strProductId);
+  EXPECT_EQ(L"22222-KCC-0000002-22222", ProductId());
 }
 
 TEST(ReadProductId, NeitherKeyLeavesTheFieldUnchanged) {

@@ -99,28 +99,33 @@ Bytes Processor(uint8_t type, uint8_t version, uint16_t speed, std::initializer_
   return Structure(4, 0x23, 2).Byte(0x05, type).Byte(0x10, version).Word(0x16, speed).WithStrings(strings);
 }
 
-TEST(ProcessorInfo, CentralProcessorGivesVersionAndSpeed) {
+struct ProcessorCase {
+  const char* name;
+  std::vector<Bytes> structures;
+  const wchar_t* version;
+  uint16_t speed;
+};
+
+class ProcessorInfo : public testing::TestWithParam<ProcessorCase> {};
+
+// Central processors (type 3) only; the last one's speed wins, its version only when it names one.
+TEST_P(ProcessorInfo, TakesTheLastCentralProcessor) {
   CMachineInfo info;
-  Parsed(Processor(3, 2, 1600, {"CPU 1", "Intel(R) Pentium(R) M processor 1.60GHz"})).Into(info);
-  EXPECT_EQ(L"Intel(R) Pentium(R) M processor 1.60GHz", info.m_strCpuVersion);
-  EXPECT_EQ(1600, info.m_wCpuSpeed);
+  for (const Bytes& structure : GetParam().structures) Parsed(structure).Into(info);
+  EXPECT_EQ(GetParam().version, info.m_strCpuVersion);
+  EXPECT_EQ(GetParam().speed, info.m_wCpuSpeed);
 }
 
-TEST(ProcessorInfo, OtherProcessorTypesChangeNothing) {
-  CMachineInfo info;
-  Parsed(Processor(3, 1, 2000, {"CPU"})).Into(info);
-  Parsed(Processor(4, 1, 1000, {"Math coprocessor"})).Into(info);
-  EXPECT_EQ(L"CPU", info.m_strCpuVersion);
-  EXPECT_EQ(2000, info.m_wCpuSpeed);
-}
-
-TEST(ProcessorInfo, TheLastCentralProcessorWinsAlsoWithSpeedZero) {
-  CMachineInfo info;
-  Parsed(Processor(3, 1, 2997, {"first"})).Into(info);
-  Parsed(Processor(3, 0, 0, {"unused"})).Into(info);
-  EXPECT_EQ(L"first", info.m_strCpuVersion); // version string 0: kept
-  EXPECT_EQ(0, info.m_wCpuSpeed);            // the speed is stored in every such structure
-}
+INSTANTIATE_TEST_SUITE_P(
+    Structures, ProcessorInfo,
+    testing::Values(
+        ProcessorCase{"Central", {Processor(3, 2, 1600, {"CPU 1", "Intel(R) Pentium(R) M processor 1.60GHz"})},
+                      L"Intel(R) Pentium(R) M processor 1.60GHz", 1600},
+        ProcessorCase{"MathCoprocessorIgnored",
+                      {Processor(3, 1, 2000, {"CPU"}), Processor(4, 1, 1000, {"Math coprocessor"})}, L"CPU", 2000},
+        ProcessorCase{"LastWinsWithSpeedZero", {Processor(3, 1, 2997, {"first"}), Processor(3, 0, 0, {"unused"})},
+                      L"first", 0}),
+    [](const testing::TestParamInfo<ProcessorCase>& info) { return std::string(info.param.name); });
 
 Bytes Module(uint8_t installed) { return Structure(6, 0x0C, 9).Byte(0x09, installed).Byte(0x0A, installed).WithStrings({"DIMM"}); }
 

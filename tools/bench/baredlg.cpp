@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "framework/handles.h"
+
 namespace {
 
 constexpr WORD kMainDialogTemplate = 102;
@@ -17,21 +19,6 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
 }
 
 // The satellite loaded as data only, as the program loads it.
-class Satellite {
-public:
-  explicit Satellite(const wchar_t* path)
-      : m_module(::LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) {}
-  ~Satellite() {
-    if (m_module) ::FreeLibrary(m_module);
-  }
-  Satellite(const Satellite&) = delete;
-  Satellite& operator=(const Satellite&) = delete;
-  HMODULE Get() const { return m_module; }
-
-private:
-  HMODULE m_module;
-};
-
 // Path of `name` in the exe's own folder; false when it does not fit. No C++ library: the baseline
 // should carry as little code as a program can.
 bool BesideExe(const wchar_t* name, wchar_t* path, DWORD size) {
@@ -54,7 +41,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   const bool found = BesideExe(argv && argc > 1 ? argv[1] : L"KCCSystemInfoENU.dll", path, MAX_PATH);
   if (argv) ::LocalFree(argv);
   if (!found) return 3;
-  Satellite satellite(path);
+  UniqueModule satellite(::LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
   if (!satellite.Get()) return 3;
   ::InitCommonControls();
   const INT_PTR result =

@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include "framework/handles.h"
+
 #include <memory>
 
 namespace dlgread {
@@ -10,21 +12,6 @@ namespace {
 
 constexpr UINT kMessageTimeoutMs = 5000;
 constexpr int kBoxTextId = 0xFFFF;
-
-// A process opened for reading and writing its memory.
-class ProcessHandle {
-public:
-  ProcessHandle(DWORD access, DWORD pid) : m_handle(::OpenProcess(access, FALSE, pid)) {}
-  ~ProcessHandle() {
-    if (m_handle) ::CloseHandle(m_handle);
-  }
-  ProcessHandle(const ProcessHandle&) = delete;
-  ProcessHandle& operator=(const ProcessHandle&) = delete;
-  HANDLE Get() const { return m_handle; }
-
-private:
-  HANDLE m_handle;
-};
 
 // Memory committed in another process, released on every path.
 class RemoteBlock {
@@ -315,7 +302,7 @@ bool ReadList(HWND list, ListContent& content, DWORD& error) {
   if (rows > 0) {
     DWORD pid = 0;
     ::GetWindowThreadProcessId(list, &pid);
-    ProcessHandle process(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION, pid);
+    UniqueHandle process(::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION, FALSE, pid));
     if (!process.Get()) {
       error = ::GetLastError();
       return false;
@@ -379,7 +366,7 @@ bool MeasureList(HWND list, int id, std::vector<TextFit>& fits, DWORD& error) {
   if (!ReadList(list, content, error)) return false;
   DWORD pid = 0;
   ::GetWindowThreadProcessId(list, &pid);
-  ProcessHandle process(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, pid);
+  UniqueHandle process(::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
   if (!process.Get()) {
     error = ::GetLastError();
     return false;

@@ -1,4 +1,5 @@
 // dlgread: waits for the running program's dialog, answers its message boxes, prints its lists.
+#include "framework/handles.h"
 #include "tools/dlgread/dialog_reader.h"
 #include "tools/dlgread/text_escape.h"
 
@@ -225,21 +226,6 @@ int Post(const Options& options, const std::wstring& caption, UINT message, unsi
 }
 
 // Loaded as data only: a satellite has no code, and nothing of the module may run here.
-class DataModule {
-public:
-  explicit DataModule(const std::wstring& path)
-      : m_module(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) {}
-  ~DataModule() {
-    if (m_module) ::FreeLibrary(m_module);
-  }
-  DataModule(const DataModule&) = delete;
-  DataModule& operator=(const DataModule&) = delete;
-  HMODULE Get() const { return m_module; }
-
-private:
-  HMODULE m_module;
-};
-
 // Keys as the keyboard gives them, to the window that has the focus.
 void PressKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
   std::vector<INPUT> inputs;
@@ -301,7 +287,8 @@ int Fit(const Options& options, const std::wstring& caption, const std::wstring&
   HWND main = RequireProgramDialog(options, caption);
   if (!main) return kNotFound;
   const std::wstring path = dlgread::WindowsPath(satellite);
-  DataModule module(path);
+  UniqueModule module(
+      ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
   HFONT font = module.Get() ? dlgread::CreateTemplateFont(module.Get(), IDD_KCCSYSTEMINFO_DIALOG) : nullptr;
   if (!font) {
     Err(L"dlgread: no dialog font in " + path + L": error " + Number(::GetLastError()) + L"\n");
@@ -336,7 +323,8 @@ int Fit(const Options& options, const std::wstring& caption, const std::wstring&
 
 int String(const std::wstring& file, unsigned long id) {
   const std::wstring path = dlgread::WindowsPath(file);
-  DataModule module(path);
+  UniqueModule module(
+      ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
   if (!module.Get()) {
     Err(L"dlgread: cannot load " + path + L": error " + Number(::GetLastError()) + L"\n");
     return kNotFound;
