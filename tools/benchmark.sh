@@ -5,14 +5,14 @@
 # Figures only: nothing here fails on speed.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/tools/lib/wine-env.sh"
 "$top/tools/build.sh" >/dev/null
 bin=$top/build/win32/bin
 state=$top/build/win32/benchenv
 out=$(mktemp -d)
-trap 'rm -rf "$out"; "$top/tools/wmifixture/register.sh" unregister >/dev/null 2>&1 || true; "$top/tests/harness/testenv.sh" stop "$state"' EXIT
-"$top/tests/harness/testenv.sh" start "$state" "$bin" >/dev/null
-eval "$("$top/tests/harness/testenv.sh" env "$state")"
-wine reg add 'HKLM\SOFTWARE\Varnel Corporation\Shared Info\Shared Services' /v boardinfo /d boardinfo /f >/dev/null 2>&1
+trap 'rm -rf "$out"; "$top/tools/wmifixture/register.sh" unregister >/dev/null 2>&1 || true; wine_env_stop "$state"' EXIT
+wine_env_enter "$state" "$bin"
+register_driver_location
 
 runs=${KCC_BENCH_RUNS:-15}
 

@@ -14,6 +14,7 @@
 # (shown by the err+sc debug channel), and a successful start means DriverEntry has returned success, so the
 # device \\.\boardinfo exists when this script returns.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/lib/wine-env.sh"
 
 service=boardinfo
 service_key='HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\boardinfo'
@@ -35,20 +36,10 @@ export WINEDEBUG=-all,err+sc
 work=$(mktemp -d "${TMPDIR:-/tmp}/boardinfo-service.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-# A Unix path as wine sees it: through Z: when Z: is the root (the default prefix), else winepath.
-windows_path() {
-  local path=$1
-  case $path in
-    [A-Za-z]:\\* | \\\\*) printf '%s' "$path"; return ;;
-  esac
-  [ -e "$path" ] || fail "no such file: $path"
-  path=$(cd "$(dirname "$path")" && pwd -P)/$(basename "$path")
-  if [ "$(readlink "$WINEPREFIX/dosdevices/z:" 2>/dev/null)" = / ]; then
-    printf 'Z:%s' "${path//\//\\}"
-  else
-    winepath -w "$path" >"$work/path.out" 2>/dev/null || fail "cannot map $path into the prefix"
-    cat "$work/path.out"
-  fi
+# A table file must be there when the driver starts; a DOS path is the caller's to vouch for.
+table_path() {
+  is_windows_path "$1" || [ -e "$1" ] || fail "no such file: $1"
+  windows_path "$1"
 }
 
 # Runs wine's sc COMMAND on the service with further arguments; prints the state it reports or its error
@@ -119,8 +110,8 @@ parse_options() {
   local allow_restart=$1; shift
   while [ $# -gt 0 ]; do
     case $1 in
-      --table) [ $# -ge 2 ] || usage; table=$(windows_path "$2"); shift 2 ;;
-      --table=*) table=$(windows_path "${1#--table=}"); shift ;;
+      --table) [ $# -ge 2 ] || usage; table=$(table_path "$2"); shift 2 ;;
+      --table=*) table=$(table_path "${1#--table=}"); shift ;;
       --no-table) [ "$allow_restart" = 1 ] || usage; no_table=1; shift ;;
       --clear) [ "$allow_restart" = 1 ] || usage; clear=1; shift ;;
       --set) [ $# -ge 2 ] || usage; sets+=("$2"); shift 2 ;;

@@ -5,32 +5,25 @@
 # dialog shows, and closes it with /halt.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+. "$top/tools/lib/wine-env.sh"
 "$top/tools/build.sh"
 bin=$top/build/win32/bin
 state=$top/build/win32/runenv
 shot=${KCC_SCREENSHOT:-$top/build/win32/screenshot.png}
 
-# Where the program looks for the DMI access driver (the maker's installer writes this).
-register_driver() {
-  wine reg add 'HKLM\SOFTWARE\Varnel Corporation\Shared Info\Shared Services' /v boardinfo /d boardinfo /f >/dev/null 2>&1
-}
+user_display=${DISPLAY:-}
+[ -z "${KCC_HEADLESS:-}" ] || user_display=
+trap 'wine_env_stop "$state"' EXIT
+wine_env_enter "$state" "$bin"
+register_driver_location
 
-if [ -n "${DISPLAY:-}" ] && [ -z "${KCC_HEADLESS:-}" ]; then
-  user_display=$DISPLAY
-  "$top/tests/harness/testenv.sh" start "$state" "$bin" >/dev/null
-  eval "$("$top/tests/harness/testenv.sh" env "$state")"
-  export DISPLAY=$user_display
-  register_driver
-  trap '"$top/tests/harness/testenv.sh" stop "$state"' EXIT
-  wine "$bin/KCCSystemInfo.exe"
+if [ -n "$user_display" ]; then
+  # The environment's server and driver, the user's display.
+  DISPLAY=$user_display wine "$bin/KCCSystemInfo.exe"
   exit 0
 fi
 
-"$top/tests/harness/testenv.sh" start "$state" "$bin" >/dev/null
-trap '"$top/tests/harness/testenv.sh" stop "$state"' EXIT
-eval "$("$top/tests/harness/testenv.sh" env "$state")"
-register_driver
-caption=$(wine "$bin/dlgread.exe" string "$bin/KCCSystemInfoENU.dll" 500)
+caption=$(dialog_caption "$bin/dlgread.exe" "$bin/KCCSystemInfoENU.dll")
 wine "$bin/KCCSystemInfo.exe" &
 app=$!
 # Message boxes on the way (WMI errors) are answered with OK and printed.

@@ -6,6 +6,8 @@ set -uo pipefail
 bin=${1:?bin dir}
 shift
 top=$(cd "$(dirname "$0")/../.." && pwd)
+. "$top/tools/lib/wine-env.sh"
+system=$(resource_id IDC_LIST_SYSTEM) && hardware=$(resource_id IDC_LIST_HARDWARE) || exit 1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failed=0
@@ -25,16 +27,18 @@ for dpi in 96 144 192; do
   [ "$(grep -c '^dialog' "$out")" = 2 ] || fail "$name dpi: the main dialog and the About box were not both measured"
   [ "$(grep -c '^fit' "$out")" -ge 20 ] || fail "$name dpi: too few texts measured"
   # Columns: label W - 2W/3, value 2W/3, the same for both lists.
-  awk -F'\t' -v dpi="$name" '
+  awk -F'\t' -v dpi="$name" -v lists="$system $hardware" '
     $1 == "column" { w[$2, $3] = $4 }
     END {
-      for (id = 1000; id <= 1001; ++id) {
+      split(lists, ids, " ")
+      for (i = 1; i <= 2; ++i) {
+        id = ids[i]
         total = w[id, 0] + w[id, 1]
         if (total == 0 || w[id, 1] != int(2 * total / 3)) { print "FAIL " dpi " dpi: list " id " columns " w[id, 0] " and " w[id, 1]; bad = 1 }
       }
       exit bad
     }' "$out" || failed=$((failed + 1))
-  width=$(awk -F'\t' '$1 == "column" && $2 == 1001 { s += $4 } END { print s }' "$out")
+  width=$(awk -F'\t' -v list="$hardware" '$1 == "column" && $2 == list { s += $4 } END { print s }' "$out")
   echo "$name dpi: list width $width, $(grep -c '^fit' "$out") texts measured"
 done
 done

@@ -4,7 +4,8 @@
 # Leaves the service as the harness installs it: running boardinfo.sys from KCC_BIN_DIR, no Parameters values.
 set -uo pipefail
 probe=${1:?usage: service_script_test.sh PROBE_EXE}
-eval "$("$KCC_SOURCE_DIR/tests/harness/testenv.sh" env "$KCC_TESTENV")"
+. "$KCC_SOURCE_DIR/tools/lib/wine-env.sh"
+wine_env_load "$KCC_TESTENV" || exit 1
 svc=$KCC_SOURCE_DIR/tools/boardinfo-service.sh
 sys=$KCC_BIN_DIR/boardinfo.sys
 samples=$KCC_SOURCE_DIR/tests/driver/samples

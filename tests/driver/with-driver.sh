@@ -8,7 +8,7 @@ set -uo pipefail
 state=${1:?state dir} bin=${2:?bin dir}
 shift 2
 top=$(cd "$(dirname "$0")/../.." && pwd)
-"$top/tests/harness/testenv.sh" start "$state" "$bin" >/dev/null || exit 1
-trap '"$top/tests/harness/testenv.sh" stop "$state"' EXIT
-eval "$("$top/tests/harness/testenv.sh" env "$state")"
+. "$top/tools/lib/wine-env.sh"
+trap 'wine_env_stop "$state"' EXIT
+wine_env_enter "$state" "$bin" || exit 1
 wine "$@"

@@ -10,11 +10,14 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
+. "$top/tools/lib/wine-env.sh"
 bin=${1:?bin dir}; satellites=${2:?test satellite dir}; shift 2
 profiles=("$@")
 [ ${#profiles[@]} -gt 0 ] || profiles=("$here"/profiles/*/)
 
 memory=$(python3 "$top/tests/harness/expected-memory.py")
+# The serial number is row 3 of the system list.
+system=$(resource_id IDC_LIST_SYSTEM) || exit 1
 
 # Replays the capture and compares: the output, summary.txt, and with /redact the serial number's absence.
 round_trip() {
@@ -22,11 +25,12 @@ round_trip() {
   [ -f "$copy/KCCSystemInfoENU.dll" ] && cp "$copy/KCCSystemInfoENU.dll" "$captured/"
   expected=$out
   if [ -f "$profile/redact" ]; then
-    serial=$(awk -F'\t' '$1 == "row" && $2 == 1000 && $3 == 3 { print $5 }' "$out")
+    serial=$(awk -F'\t' -v list="$system" '$1 == "row" && $2 == list && $3 == 3 { print $5 }' "$out")
     [ -n "$serial" ] || { echo "no serial number to redact"; return 1; }
     if grep -rqaF -- "$serial" "$captured"; then echo "the serial number $serial is in the capture"; return 1; fi
     expected=$captured.expected
-    awk -F'\t' -v OFS='\t' '$1 == "row" && $2 == 1000 && $3 == 3 { gsub(/./, "*", $5) } { print }' "$out" > "$expected"
+    awk -F'\t' -v OFS='\t' -v list="$system" '$1 == "row" && $2 == list && $3 == 3 { gsub(/./, "*", $5) } { print }' \
+      "$out" > "$expected"
   fi
   KCC_BIN_DIR=$bin "$top/tools/replay" "$captured" > "$captured.out" 2> "$captured.err" ||
     { echo "the capture did not replay:"; cat "$captured.err"; return 1; }

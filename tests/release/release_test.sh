@@ -6,6 +6,7 @@
 set -uo pipefail
 dist=${1:?dist} bin=${2:?bin} restricted=${3:?run_restricted.exe} state=${4:?state dir}
 top=$(cd "$(dirname "$0")/../.." && pwd)
+. "$top/tools/lib/wine-env.sh"
 zip=$(ls "$dist"/KCCSystemInfo-*.zip 2>/dev/null | head -n 1)
 failed=0 passed=0
 check() { # check NAME COMMAND...: one named expectation
@@ -23,9 +24,8 @@ rm -rf "$state.repack"
 rm -rf "$state"
 template=$(dirname "$bin")/replay-template/prefix
 [ -f "$template/.kcc-ready" ] && export KCC_PREFIX_TEMPLATE=$template
-"$top/tests/harness/testenv.sh" start "$state" >/dev/null || exit 1
-trap '"$top/tests/harness/testenv.sh" stop "$state"' EXIT
-eval "$("$top/tests/harness/testenv.sh" env "$state")"
+trap 'wine_env_stop "$state"' EXIT
+wine_env_enter "$state" || exit 1
 work=$state/work
 mkdir -p "$work"
 
@@ -35,7 +35,7 @@ python3 -m zipfile -e "$zip" "$folder"
 install='C:\Program Files\KCCSystemInfo\install-driver.cmd'
 remove='C:\Program Files\KCCSystemInfo\remove-driver.cmd'
 exe='C:\Program Files\KCCSystemInfo\KCCSystemInfo.exe'
-services='HKLM\SOFTWARE\Varnel Corporation\Shared Info\Shared Services'
+services=$driver_location_key
 svckey='HKLM\System\CurrentControlSet\Services\boardinfo'
 driver_file=$WINEPREFIX/drive_c/windows/system32/drivers/boardinfo.sys
 
@@ -47,7 +47,7 @@ snapshot() {
   } > "$1"
 }
 # Runs the program, reads its lists, closes it with /halt.
-caption=$(wine "$bin/dlgread.exe" string "C:\\Program Files\\KCCSystemInfo\\KCCSystemInfoENU.dll" 500 | tr -d '\r')
+caption=$(dialog_caption "$bin/dlgread.exe" 'C:\Program Files\KCCSystemInfo\KCCSystemInfoENU.dll')
 dialog() {
   wine "$exe" >/dev/null 2>&1 &
   local pid=$!
@@ -56,6 +56,7 @@ dialog() {
   wait "$pid" 2>/dev/null
 }
 row() { grep -P "^$1\t$2\t" "$3" | cut -f4; }
+hardware=$(resource_id IDC_LIST_HARDWARE)
 
 # 1. Without administrator rights: a clear refusal, and nothing changed.
 snapshot "$work/fresh.txt"
@@ -86,8 +87,8 @@ check "the driver location is registered" sh -c "wine reg query '$services' /v b
   echo "FAIL the installed driver did not start with a table file"
 dialog "$work/installed.txt"
 check "the processor comes from the installed driver" \
-  [ "$(row 1001 0 "$work/installed.txt")" = "Intel(R) Pentium(R) M processor 1.60GHz" ]
-check "and its speed" [ "$(row 1001 1 "$work/installed.txt")" = "1.60 GHz" ]
+  [ "$(row "$hardware" 0 "$work/installed.txt")" = "Intel(R) Pentium(R) M processor 1.60GHz" ]
+check "and its speed" [ "$(row "$hardware" 1 "$work/installed.txt")" = "1.60 GHz" ]
 
 # The capture a user sends to support: what the dialog showed, row for row; a folder it cannot make is said.
 capture='C:\Program Files\KCCSystemInfo\KCCCapture.exe'
@@ -114,8 +115,8 @@ check "the location value is gone" sh -c "! wine reg query '$services' /v boardi
 check "the keys the install made are gone" sh -c "! wine reg query 'HKLM\\SOFTWARE\\Varnel Corporation' /reg:32 >/dev/null 2>&1"
 check "the driver file is gone" [ ! -e "$driver_file" ]
 dialog "$work/removed.txt"
-check "no processor without the driver" [ -z "$(row 1001 0 "$work/removed.txt")" ]
-check "the speed reads Unknown" [ "$(row 1001 1 "$work/removed.txt")" = "Unknown" ]
+check "no processor without the driver" [ -z "$(row "$hardware" 0 "$work/removed.txt")" ]
+check "the speed reads Unknown" [ "$(row "$hardware" 1 "$work/removed.txt")" = "Unknown" ]
 
 echo "release: $passed passed, $failed failed"
 [ "$failed" = 0 ]

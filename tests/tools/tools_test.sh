@@ -4,12 +4,17 @@
 set -uo pipefail
 case=${1:?case}
 fake=${2:?fakedlg.exe}
-eval "$("$KCC_SOURCE_DIR/tests/harness/testenv.sh" env "$KCC_TESTENV")"
+. "$KCC_SOURCE_DIR/tools/lib/wine-env.sh"
+wine_env_load "$KCC_TESTENV" || exit 1
 dlgread=$KCC_BIN_DIR/dlgread.exe
 launchtime=$KCC_BIN_DIR/launchtime.exe
 work=$(mktemp -d)
 caption="Fake $case $$"
 about="About Fake System Information"
+# The fake's resource ids.
+fake_ids=$KCC_SOURCE_DIR/tests/tools/fakedlg.h
+hardware=$(resource_id IDC_FAKE_LIST_HARDWARE "$fake_ids")
+system=$(resource_id IDC_FAKE_LIST_SYSTEM "$fake_ids")
 failures=0
 fake_pid=
 
@@ -60,20 +65,20 @@ expect_fake_exit() {
 }
 
 hardware_rows() {
-  line "$1" 1001 0 Processor "Intel(R) Core(TM)2 Duo CPU     E8400  @ 3.00GHz"
-  line "$1" 1001 1 "Processor speed" "3.00 GHz"
-  line "$1" 1001 2 Memory " 512 MBytes"
-  line "$1" 1001 3 Cache ""
+  line "$1" "$hardware" 0 Processor "Intel(R) Core(TM)2 Duo CPU     E8400  @ 3.00GHz"
+  line "$1" "$hardware" 1 "Processor speed" "3.00 GHz"
+  line "$1" "$hardware" 2 Memory " 512 MBytes"
+  line "$1" "$hardware" 3 Cache ""
 }
 
 system_rows() {
-  line "$1" 1000 0 Manufacturer "日本電気株式会社"
-  line "$1" 1000 1 Model 'Line one\nLine two'
-  line "$1" 1000 2 "System version" 'tab\there'
-  line "$1" 1000 3 "Serial number" 'back\slash'
-  line "$1" 1000 4 "" "OEM model"
-  line "$1" 1000 5 Symbol "😀"
-  line "$1" 1000 6 "Line ends" 'a\r\nb'
+  line "$1" "$system" 0 Manufacturer "日本電気株式会社"
+  line "$1" "$system" 1 Model 'Line one\nLine two'
+  line "$1" "$system" 2 "System version" 'tab\there'
+  line "$1" "$system" 3 "Serial number" 'back\slash'
+  line "$1" "$system" 4 "" "OEM model"
+  line "$1" "$system" 5 Symbol "😀"
+  line "$1" "$system" 6 "Line ends" 'a\r\nb'
 }
 
 # The two boxes as wait prints them; with arguments, their icon fields (wait --icons).
@@ -113,7 +118,7 @@ case $case in
     expect_status wait 0 wine "$dlgread" wait "$caption" 20000
     expect_status lists 0 wine "$dlgread" lists "$caption"
     { hardware_rows X; system_rows X
-      line X 1000 7 Long "$(awk 'BEGIN { for (i = 0; i < 3000; i++) printf "%c", 97 + i % 26 }')"
+      line X "$system" 7 Long "$(awk 'BEGIN { for (i = 0; i < 3000; i++) printf "%c", 97 + i % 26 }')"
     } | strip_first > "$work/lists.expected"
     expect_output "$work/lists"
     if grep -q $'\r' "$work/out"; then fail "carriage return in the output"; fi
@@ -128,8 +133,8 @@ case $case in
     wine "$dlgread" wait "$caption" 20000 > "$work/record" || fail "wait failed"
     wine "$dlgread" replay "$caption" >> "$work/record" || fail "replay failed"
     cp "$work/record" "$work/out"
-    { boxes; line column 1001 0 100; line column 1001 1 200; hardware_rows row
-      line column 1000 0 120; line column 1000 1 240; system_rows row; } > "$work/replay.expected"
+    { boxes; line column "$hardware" 0 100; line column "$hardware" 1 200; hardware_rows row
+      line column "$system" 0 120; line column "$system" 1 240; system_rows row; } > "$work/replay.expected"
     expect_output "$work/replay"
     expect_status close 0 wine "$dlgread" close "$caption"
     expect_fake_exit 2
@@ -203,13 +208,15 @@ case $case in
     ;;
 
   about)
-    # The window-menu path: WM_SYSCOMMAND 16 opens the About box, which is read and closed by id.
+    # The window-menu path: WM_SYSCOMMAND with the About entry's command opens the About box, which is read
+    # and closed by id.
     start_fake
     expect_status wait 0 wine "$dlgread" wait "$caption" 20000
-    expect_status sysmenu 0 wine "$dlgread" sysmenu "$caption" 16
+    expect_status sysmenu 0 wine "$dlgread" sysmenu "$caption" "$(resource_id IDM_FAKE_ABOUT "$fake_ids")"
     expect_status "wait for the About box" 0 wine "$dlgread" wait --any "$about" 5000
     expect_status controls 0 wine "$dlgread" controls "$about"
-    { line control 1004 Static visible "Fake version 1.0"; line control 1 Button visible OK; } > "$work/about.expected"
+    { line control "$(resource_id IDC_FAKE_VERSION "$fake_ids")" Static visible "Fake version 1.0"
+      line control 1 Button visible OK; } > "$work/about.expected"
     expect_output "$work/about"
     expect_status "press OK" 0 wine "$dlgread" click "$about" 1
     for _ in $(seq 100); do wine "$dlgread" window "$about" >/dev/null 2>&1 || break; sleep 0.05; done
@@ -221,17 +228,20 @@ case $case in
 
   string)
     fakewin=$fake
-    expect_status "string 500" 0 wine "$dlgread" string "$fakewin" 500
-    line "Fake System Information" > "$work/s500.expected"
-    expect_output "$work/s500"
-    expect_status "string 501" 0 wine "$dlgread" string "$fakewin" 501
-    line '日本語\tタブ' > "$work/s501.expected"
-    expect_output "$work/s501"
+    title=$(resource_id IDS_FAKE_TITLE "$fake_ids")
+    expect_status "string $title" 0 wine "$dlgread" string "$fakewin" "$title"
+    line "Fake System Information" > "$work/title.expected"
+    expect_output "$work/title"
+    japanese=$(resource_id IDS_FAKE_JAPANESE "$fake_ids")
+    expect_status "string $japanese" 0 wine "$dlgread" string "$fakewin" "$japanese"
+    line '日本語\tタブ' > "$work/japanese.expected"
+    expect_output "$work/japanese"
     expect_status "missing string" 1 wine "$dlgread" string "$fakewin" 999
-    expect_status "missing file" 1 wine "$dlgread" string "$work/none.dll" 500
+    expect_status "missing file" 1 wine "$dlgread" string "$work/none.dll" "$title"
     if [ -f "$KCC_BIN_DIR/KCCSystemInfoENU.dll" ]; then
-      expect_status "satellite string 500" 0 wine "$dlgread" string "$KCC_BIN_DIR/KCCSystemInfoENU.dll" 500
-      [ -s "$work/out" ] || fail "satellite string 500 empty"
+      title=$(resource_id IDS_APP_TITLE)
+      expect_status "satellite string $title" 0 wine "$dlgread" string "$KCC_BIN_DIR/KCCSystemInfoENU.dll" "$title"
+      [ -s "$work/out" ] || fail "satellite string $title empty"
     fi
     ;;
 
@@ -264,7 +274,7 @@ case $case in
     # The baseline from the real satellite's template, and the benchmark script end to end.
     satellite=$KCC_BIN_DIR/KCCSystemInfoENU.dll
     if [ ! -f "$satellite" ]; then echo "SKIP: no $satellite"; exit 0; fi
-    title=$(wine "$dlgread" string "$satellite" 500) || fail "no string 500"
+    title=$(dialog_caption "$dlgread" "$satellite") || fail "no application title"
     expect_status "bare dialog" 0 wine "$launchtime" --runs 2 --caption "$title" "$KCC_BIN_DIR/baredlg.exe"
     cat "$work/out"
     grep -q $'^runs\t2$' "$work/out" || fail "baredlg runs"

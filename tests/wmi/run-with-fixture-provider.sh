@@ -3,7 +3,8 @@
 # and puts wine's own locator back afterwards, whatever the test does.
 set -uo pipefail
 : "${KCC_TESTENV:?}" "${KCC_BIN_DIR:?}" "${KCC_SOURCE_DIR:?}"
-eval "$("$KCC_SOURCE_DIR/tests/harness/testenv.sh" env "$KCC_TESTENV")" || exit 1
+. "$KCC_SOURCE_DIR/tools/lib/wine-env.sh"
+wine_env_load "$KCC_TESTENV" || exit 1
 register=$KCC_SOURCE_DIR/tools/wmifixture/register.sh
 trap '"$register" unregister' EXIT
 trap 'exit 130' INT TERM

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Launch benchmark: KCCSystemInfo.exe beside a bare dialog from the same template, working sets, file sizes.
 #   run.sh BIN_DIR     with WINEPREFIX and DISPLAY exported and a persistent wineserver up
-#                      (e.g. eval "$(tests/harness/testenv.sh env STATE_DIR)")
+#                      (e.g. wine_env_load STATE_DIR, from tools/lib/wine-env.sh)
 #   KCC_BENCH_RUNS=N   timed runs per program (default 15), after one warm-up round
 # Prints figures only; nothing here fails on speed.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../lib/wine-env.sh"
 bin=$(cd "${1:?usage: run.sh BIN_DIR}" && pwd)
 runs=${KCC_BENCH_RUNS:-15}
 : "${WINEPREFIX:?WINEPREFIX not set}" "${DISPLAY:?DISPLAY not set}"
@@ -17,8 +18,7 @@ satellite=$bin/KCCSystemInfoENU.dll
 for f in "$bin/launchtime.exe" "$bin/dlgread.exe" "$bare" "$satellite"; do
   [ -f "$f" ] || { echo "run.sh: $f is missing (build the tools first)" >&2; exit 1; }
 done
-# The dialog's caption is the satellite's application title.
-caption=$(wine "$bin/dlgread.exe" string "$satellite" 500)
+caption=$(dialog_caption "$bin/dlgread.exe" "$satellite")
 
 # once NAME EXE [launchtime options...]: one timed run, its "run" line appended to $work/NAME.runs.
 once() {

@@ -6,6 +6,7 @@
 #   register.sh status                    prints the registered server
 # While registered, 32-bit wmic and scripts in that prefix see only the fixture: use a prefix of its own.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../lib/wine-env.sh"
 cmd=${1:?register|unregister|status}
 : "${WINEPREFIX:?set WINEPREFIX to a test prefix of its own}"
 if [ "$(cd "$WINEPREFIX" 2>/dev/null && pwd)" = "$(cd "$HOME/.wine" 2>/dev/null && pwd)" ]; then
@@ -13,29 +14,23 @@ if [ "$(cd "$WINEPREFIX" 2>/dev/null && pwd)" = "$(cd "$HOME/.wine" 2>/dev/null 
 fi
 [ -f "$WINEPREFIX/system.reg" ] || { echo "register.sh: no wine prefix at $WINEPREFIX" >&2; exit 2; }
 
-# /usr/bin/wine runs the 32-bit reg.exe: it writes the 32-bit view, the only one wine's COM reads here.
-server='HKLM\Software\Classes\CLSID\{4590F811-1D3A-11D0-891F-00AA004B2E24}\InprocServer32'
-settings='HKLM\Software\KCCSystemInfo\WmiFixture'
 reg() { wine reg "$@" >/dev/null 2>&1; }
 
 case $cmd in
   register)
     dll=${2:-${KCC_BIN_DIR:?set KCC_BIN_DIR or name the DLL}/kccwmifixture.dll}
     [ -f "$dll" ] || { echo "register.sh: no such DLL: $dll" >&2; exit 1; }
-    reg add "$server" /ve /d "$(winepath -w "$dll")" /f
-    reg add "$server" /v ThreadingModel /d Both /f
-    if [ -n "${3:-}" ]; then
-      [ -f "$3" ] || { echo "register.sh: no such fixture: $3" >&2; exit 1; }
-      reg add "$settings" /v File /d "$(winepath -w "$3")" /f
-    fi
+    [ -z "${3:-}" ] || [ -f "$3" ] || { echo "register.sh: no such fixture: $3" >&2; exit 1; }
+    register_wmi_fixture "$dll" "${3:-}"
     ;;
   unregister)
-    reg add "$server" /ve /d 'C:\windows\system32\wbem\wbemprox.dll' /f
-    reg add "$server" /v ThreadingModel /d Both /f
-    reg delete "$settings" /f || true
+    # The same 32-bit view that register_wmi_fixture writes.
+    reg add "$wmi_locator_key" /ve /d 'C:\windows\system32\wbem\wbemprox.dll' /f
+    reg add "$wmi_locator_key" /v ThreadingModel /d Both /f
+    reg delete "$wmi_fixture_key" /f || true
     ;;
   status)
-    wine reg query "$server" /ve 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'
+    wine reg query "$wmi_locator_key" /ve 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'
     ;;
   *) echo "usage: register.sh register [DLL [FIXTURE]] | unregister | status" >&2; exit 2 ;;
 esac

@@ -1,0 +1,202 @@
+# Shell functions for running the program under wine, sourced by the commands and the tests:
+#   . "$top/tools/lib/wine-env.sh"
+# A private prefix with its own Xvfb display and persistent wineserver, Unix paths as wine programs see them,
+# the registry settings the program reads, and the resource ids and caption that scripts drive it by.
+# Each function checks what it runs and returns non-zero on failure, with or without `set -e` in the caller:
+# errexit does not reach into a function called in a condition. Messages about the environment say
+# "testenv", the harness command's name for it.
+
+kcc_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+# Where the program looks for the DMI access driver (the maker's installer writes this).
+driver_location_key='HKLM\SOFTWARE\Varnel Corporation\Shared Info\Shared Services'
+# CLSID_WbemLocator's server, and the WMI fixture provider's settings.
+wmi_locator_key='HKLM\Software\Classes\CLSID\{4590F811-1D3A-11D0-891F-00AA004B2E24}\InprocServer32'
+wmi_fixture_key='HKLM\Software\KCCSystemInfo\WmiFixture'
+
+# wine_env_start STATE_DIR [BIN_DIR]: makes STATE_DIR/prefix once (a copy of $KCC_PREFIX_TEMPLATE when that
+# is a ready prefix), starts Xvfb on a free display and a persistent wineserver, and writes the settings
+# wine_env_load reads; with BIN_DIR, installs BIN_DIR/boardinfo.sys as the demand-start service. Stops what
+# an earlier start in STATE_DIR left running. Runs in a subshell: the caller's environment stays as it is.
+wine_env_start() (
+  local dir drivers=${2:-} display
+  dir=$(mkdir -p "${1:?state dir}" && cd "$1" && pwd) || return 1
+  wine_env_vars "$dir"
+  if [ -f "$dir/env" ]; then wine_env_stop "$dir" || true; fi
+  wine_env_make_prefix "$dir" || return 1
+  display=$(wine_env_free_display) || return 1
+  Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$dir/xvfb.log" 2>&1 &
+  echo $! > "$dir/xvfb.pid"
+  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.05; done
+  export DISPLAY=:$display
+  wineserver -p </dev/null >"$dir/wineserver.log" 2>&1 || return 1
+  # The first wine process starts services.exe and explorer.exe, which keep its pipes open for good: start
+  # them here, on /dev/null, and not from a test whose output ctest waits for.
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  printf 'export WINEPREFIX=%q DISPLAY=%q WINEDEBUG=%q WINEDLLOVERRIDES=%q\n' \
+    "$WINEPREFIX" "$DISPLAY" "$WINEDEBUG" "$WINEDLLOVERRIDES" > "$dir/env" || return 1
+  if [ -n "$drivers" ] && [ -f "$drivers/boardinfo.sys" ]; then
+    "$kcc_top/tools/boardinfo-service.sh" install "$drivers/boardinfo.sys" </dev/null >>"$dir/service.log" 2>&1 ||
+      { echo "testenv: the boardinfo driver did not start (see $dir/service.log)" >&2; return 1; }
+  fi
+  echo "testenv: prefix $WINEPREFIX, display $DISPLAY"
+)
+
+# wine_env_stop STATE_DIR: stops exactly what wine_env_start started there (wineserver -k on its prefix,
+# Xvfb by its pid).
+wine_env_stop() (
+  local dir pid
+  [ -d "${1:?state dir}" ] || return 0
+  dir=$(cd "$1" && pwd) || return 1
+  wine_env_vars "$dir"
+  if [ -d "$WINEPREFIX" ]; then wineserver -k 2>/dev/null || true; fi
+  if [ -f "$dir/xvfb.pid" ]; then
+    pid=$(cat "$dir/xvfb.pid")
+    kill "$pid" 2>/dev/null || true
+    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+    rm -f "$dir/xvfb.pid"
+  fi
+  rm -f "$dir/env"
+)
+
+# wine_env_print STATE_DIR: the started environment as shell code: WINEPREFIX, DISPLAY, WINEDEBUG and
+# WINEDLLOVERRIDES, exported.
+wine_env_print() {
+  [ -f "${1:?state dir}/env" ] || { echo "testenv: not started: $1" >&2; return 1; }
+  cat "$1/env"
+}
+
+# wine_env_load STATE_DIR: exports the started environment's settings into this shell.
+wine_env_load() {
+  local settings
+  settings=$(wine_env_print "$1") || return 1
+  eval "$settings"
+}
+
+# wine_env_enter STATE_DIR [BIN_DIR]: wine_env_start, quietly, then wine_env_load; the caller stops it.
+wine_env_enter() {
+  wine_env_start "$@" >/dev/null && wine_env_load "$1"
+}
+
+wine_env_vars() {
+  export WINEPREFIX=$1/prefix WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+}
+
+wine_env_free_display() {
+  local n
+  for n in $(seq 90 199); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { echo "$n"; return 0; }
+  done
+  echo "testenv: no free X display" >&2
+  return 1
+}
+
+# wine_env_make_prefix STATE_DIR: the prefix in $WINEPREFIX, unless it is ready from an earlier start.
+wine_env_make_prefix() {
+  local prefix=$WINEPREFIX reg=$1/prefix-setup.reg view
+  local link='SOFTWARE\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+  [ -f "$prefix/.kcc-ready" ] && return 0
+  rm -rf "$prefix"
+  # A ready prefix made once is copied: much faster than a new boot.
+  if [ -n "${KCC_PREFIX_TEMPLATE:-}" ] && [ -f "$KCC_PREFIX_TEMPLATE/.kcc-ready" ]; then
+    cp -a "$KCC_PREFIX_TEMPLATE" "$prefix"
+    return
+  fi
+  wineboot -i </dev/null >/dev/null 2>&1 && wineserver -w || return 1
+  # This wine build does not find its own fonts.
+  mkdir -p "$prefix/drive_c/windows/Fonts" || return 1
+  cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+  cp /usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+  cat > "$reg" <<'REG' || return 1
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Decorated"="N"
+"Managed"="N"
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"MS UI Gothic"="Droid Sans Fallback"
+"MS Shell Dlg"="Tahoma"
+
+REG
+  wine regedit /S "$reg" >/dev/null 2>&1 || return 1
+  # Tahoma links to MS UI Gothic already (now Droid Sans Fallback); captions use Tahoma Bold.
+  for view in 32 64; do
+    wine reg add "HKLM\\$link" /v "Tahoma Bold" /t REG_MULTI_SZ /d 'DroidSansFallbackFull.ttf,Droid Sans Fallback' \
+      /reg:$view /f >/dev/null 2>&1 || true
+  done
+  wineserver -w && touch "$prefix/.kcc-ready"
+}
+
+# is_windows_path PATH: whether PATH is a DOS drive or UNC path already.
+is_windows_path() {
+  case $1 in [A-Za-z]:\\* | \\\\*) return 0 ;; esac
+  return 1
+}
+
+# windows_path PATH: PATH as wine programs in $WINEPREFIX see it. A Unix path is made absolute (its folder
+# must exist; the file need not, it may be an output) and goes through Z: when Z: is the root, as in every
+# prefix made here, else through winepath. A DOS path stays as it is.
+windows_path() {
+  local path=${1:?path} folder out
+  if is_windows_path "$path"; then printf '%s' "$path"; return 0; fi
+  if [ -d "$path" ]; then
+    path=$(cd "$path" && pwd -P) || return 1
+  else
+    folder=$(cd "$(dirname "$path")" 2>/dev/null && pwd -P) ||
+      { echo "${0##*/}: no such folder: $(dirname "$path")" >&2; return 1; }
+    path=${folder%/}/$(basename "$path")
+  fi
+  if [ "$(readlink "${WINEPREFIX:-$HOME/.wine}/dosdevices/z:" 2>/dev/null)" = / ]; then
+    printf 'Z:%s' "${path//\//\\}"
+    return 0
+  fi
+  # Through a file, not a pipe: the first wine program of a fresh server starts services.exe and
+  # winedevice.exe, which inherit its output handles and would hold a pipe open for good.
+  out=$(mktemp) || return 1
+  if winepath -w "$path" >"$out" 2>/dev/null; then
+    cat "$out"
+    rm -f "$out"
+    return 0
+  fi
+  rm -f "$out"
+  echo "${0##*/}: cannot map $path into the prefix" >&2
+  return 1
+}
+
+# register_driver_location: the driver location value naming the boardinfo device, as the maker's installer
+# writes it.
+register_driver_location() {
+  wine reg add "$driver_location_key" /v boardinfo /d boardinfo /f >/dev/null 2>&1
+}
+
+# register_wmi_fixture DLL [FIXTURE]: DLL (the WMI fixture provider) answers for wine's WMI locator in
+# $WINEPREFIX, serving FIXTURE when one is named. /usr/bin/wine runs the 32-bit reg.exe: it writes the
+# 32-bit view, the only one wine's COM reads here.
+register_wmi_fixture() {
+  local dll fixture
+  dll=$(windows_path "${1:?dll}") || return 1
+  wine reg add "$wmi_locator_key" /ve /d "$dll" /f >/dev/null 2>&1 &&
+    wine reg add "$wmi_locator_key" /v ThreadingModel /d Both /f >/dev/null 2>&1 || return 1
+  [ -n "${2:-}" ] || return 0
+  fixture=$(windows_path "$2") || return 1
+  wine reg add "$wmi_fixture_key" /v File /d "$fixture" /f >/dev/null 2>&1
+}
+
+# resource_id NAME [HEADER]: the number HEADER (res/resource.h when not named) defines NAME as, as written
+# there (dlgread reads 0x numbers too).
+resource_id() {
+  local header=${2:-$kcc_top/res/resource.h} id
+  id=$(sed -n "s/^#define[[:space:]]\{1,\}${1:?name}[[:space:]]\{1,\}\([0-9A-Fa-fx]\{1,\}\).*/\1/p" "$header") ||
+    return 1
+  [ -n "$id" ] || { echo "${0##*/}: $1 is not defined in $header" >&2; return 1; }
+  printf '%s\n' "$id"
+}
+
+# dialog_caption DLGREAD_EXE SATELLITE: the program's dialog caption, which is the satellite's application
+# title; fails when the satellite has none.
+dialog_caption() {
+  local id satellite caption
+  id=$(resource_id IDS_APP_TITLE) && satellite=$(windows_path "${2:?satellite}") || return 1
+  caption=$(wine "${1:?dlgread.exe}" string "$satellite" "$id" | tr -d '\r') && [ -n "$caption" ] || return 1
+  printf '%s\n' "$caption"
+}
