@@ -59,42 +59,42 @@ sc_run() {
   return 1
 }
 
-deadline() { echo $(( $(date +%s) + timeout_s )); }
+# repeat_sc VERB JUDGE: runs sc VERB until JUDGE, given the state or error it reports, returns other than 1
+# (not yet), for up to timeout_s seconds; returns what JUDGE returned.
+repeat_sc() {
+  local verb=$1 judge=$2 end status
+  end=$(( $(date +%s) + timeout_s ))
+  while :; do
+    status=0
+    "$judge" "$(sc_run "$verb" || true)" || status=$?
+    [ "$status" = 1 ] || return "$status"
+    [ "$(date +%s)" -lt "$end" ] || fail "the service did not $verb within ${timeout_s}s"
+    sleep 0.05
+  done
+}
 
 # Stopped is reached when the stop says so, or a further stop says the service is not active (1062).
 # Returns 3 when there is no such service (1060).
-stop_service() {
-  local result end
-  end=$(deadline)
-  while :; do
-    result=$(sc_run stop) || true
-    case $result in
-      STOPPED | "error 1062") return 0 ;;
-      "error 1060") return 3 ;;
-      STOP_PENDING | "error 1061" | "error 1056") ;;
-      *) fail "cannot stop the service ($result)" ;;
-    esac
-    [ "$(date +%s)" -lt "$end" ] || fail "the service did not stop within ${timeout_s}s"
-    sleep 0.05
-  done
+stopped() {
+  case $1 in
+    STOPPED | "error 1062") return 0 ;;
+    "error 1060") return 3 ;;
+    STOP_PENDING | "error 1061" | "error 1056") return 1 ;;
+    *) fail "cannot stop the service ($1)" ;;
+  esac
 }
+stop_service() { repeat_sc stop stopped; }
 
 # A service still stopping answers a start with 1056 (already running): try again until it has stopped.
-start_service() {
-  local result end
-  end=$(deadline)
-  while :; do
-    result=$(sc_run start) || true
-    case $result in
-      RUNNING) return 0 ;;
-      START_PENDING | "error 1056") ;;
-      "error 1060") fail "the service is not installed" ;;
-      *) fail "the driver did not start ($result); DbgPrint output shows with WINEDEBUG=warn+debugstr set before the wineserver starts" ;;
-    esac
-    [ "$(date +%s)" -lt "$end" ] || fail "the service did not start within ${timeout_s}s"
-    sleep 0.05
-  done
+running() {
+  case $1 in
+    RUNNING) return 0 ;;
+    START_PENDING | "error 1056") return 1 ;;
+    "error 1060") fail "the service is not installed" ;;
+    *) fail "the driver did not start ($1); DbgPrint output shows with WINEDEBUG=warn+debugstr set before the wineserver starts" ;;
+  esac
 }
+start_service() { repeat_sc start running; }
 
 reg_string() {
   local s=${1//\\/\\\\}
