@@ -27,24 +27,15 @@ once() {
     return 1
   grep $'^run\t' "$work/once" >> "$work/$name.runs"
 }
-# figures NAME: median, min, q1, q3, max of the launch times (linear interpolation, as launchtime),
-# then the median working set and peak, from $work/NAME.runs.
+# figures NAME: launchtime's own summary (medians, quartiles, extremes) of the run lines in $work/NAME.runs.
 figures() {
-  local column
-  for column in 3 4 5; do
-    cut -f$column "$work/$1.runs" | sort -g | awk '
-      { v[NR] = $1 }
-      function q(p,   h, l) { h = (NR - 1) * p + 1; l = int(h); return l >= NR ? v[NR] : v[l] + (v[l + 1] - v[l]) * (h - l) }
-      END { printf "%.3f %.3f %.3f %.3f %.3f\n", q(0.5), v[1], q(0.25), q(0.75), v[NR] }'
-  done > "$work/$1.figures"
+  wine "$bin/launchtime.exe" --figures "$(windows_path "$work/$1.runs")" | tr -d '\r' > "$work/$1.figures"
 }
-# value NAME FIELD: field 1-5 of the launch figures; 6 and 7 the median working set and peak (KB).
+# value NAME FIELD: 1-5 the launch median, min, q1, q3, max (ms); 6 and 7 the median working set and peak (KB).
 value() {
-  case $2 in
-    6) awk 'NR == 2 { printf "%d", $1 }' "$work/$1.figures" ;;
-    7) awk 'NR == 3 { printf "%d", $1 }' "$work/$1.figures" ;;
-    *) awk -v f="$2" 'NR == 1 { print $f }' "$work/$1.figures" ;;
-  esac
+  local keys=(launch_ms_median launch_ms_min launch_ms_q1 launch_ms_q3 launch_ms_max working_set_kb_median
+              peak_working_set_kb_median)
+  awk -F'\t' -v k="${keys[$2 - 1]}" '$1 == k { print $2 }' "$work/$1.figures"
 }
 row() {
   printf '%-36s' "$1"; shift
