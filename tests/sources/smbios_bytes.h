@@ -12,47 +12,14 @@
 
 #include "sources/boardinfo_protocol.h"
 #include "sources/dmi_device.h"
+#include "tests/support/table_builder.h"
 
 namespace kcctest {
 
 using Bytes = std::vector<uint8_t>;
 
-// One structure: a formatted area of `length` bytes with the header filled in, then its string set.
-class Structure {
-public:
-  Structure(uint8_t type, uint8_t length, uint16_t handle) : m_area(length < 4 ? 4 : length, 0) {
-    m_area[0] = type;
-    m_area[1] = length;
-    m_area[2] = static_cast<uint8_t>(handle);
-    m_area[3] = static_cast<uint8_t>(handle >> 8);
-  }
-  Structure& Byte(size_t offset, uint8_t value) {
-    if (offset >= m_area.size()) m_area.resize(offset + 1, 0);
-    m_area[offset] = value;
-    return *this;
-  }
-  Structure& Word(size_t offset, uint16_t value) {
-    Byte(offset, static_cast<uint8_t>(value));
-    return Byte(offset + 1, static_cast<uint8_t>(value >> 8));
-  }
-  // The set with its final NUL; no strings gives the two NULs of an empty set.
-  Bytes WithStrings(std::initializer_list<const char*> strings = {}) const {
-    Bytes bytes = m_area;
-    for (const char* s : strings) bytes.insert(bytes.end(), s, s + strlen(s) + 1);
-    if (strings.size() == 0) bytes.push_back(0);
-    bytes.push_back(0);
-    return bytes;
-  }
-  // Raw bytes after the formatted area, exactly as given (for sets cut short).
-  Bytes WithRaw(const std::string& raw) const {
-    Bytes bytes = m_area;
-    bytes.insert(bytes.end(), raw.begin(), raw.end());
-    return bytes;
-  }
-
-private:
-  Bytes m_area;
-};
+// One structure built byte by byte: the table builder's.
+using Structure = tablebuilder::StructureBuilder;
 
 inline Bytes InfoReply(uint8_t status, uint16_t count, uint16_t largest, uint32_t address = 0x000F0000) {
   Bytes r(12, 0);

@@ -3,6 +3,7 @@
 #define KCC_TESTS_SUPPORT_TABLE_BUILDER_H
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -21,19 +22,52 @@ inline void Put32(Bytes& b, size_t at, uint32_t v) {
   Put16(b, at + 2, static_cast<uint16_t>(v >> 16));
 }
 
+// One structure: a formatted area of `length` bytes with the header filled in, then its string set.
+class StructureBuilder {
+public:
+  StructureBuilder(uint8_t type, uint8_t length, uint16_t handle) : m_area(length < 4 ? 4 : length, 0) {
+    m_area[0] = type;
+    m_area[1] = length;
+    m_area[2] = static_cast<uint8_t>(handle);
+    m_area[3] = static_cast<uint8_t>(handle >> 8);
+  }
+  StructureBuilder& Byte(size_t offset, uint8_t value) {
+    if (offset >= m_area.size()) m_area.resize(offset + 1, 0);
+    m_area[offset] = value;
+    return *this;
+  }
+  StructureBuilder& Word(size_t offset, uint16_t value) {
+    Byte(offset, static_cast<uint8_t>(value));
+    return Byte(offset + 1, static_cast<uint8_t>(value >> 8));
+  }
+  // The set with its final NUL; no strings gives the two NULs of an empty set.
+  Bytes WithStrings(std::initializer_list<const char*> strings = {}) const {
+    return WithStrings(std::vector<std::string>(strings.begin(), strings.end()));
+  }
+  Bytes WithStrings(const std::vector<std::string>& strings) const {
+    Bytes bytes = m_area;
+    for (const std::string& text : strings) bytes.insert(bytes.end(), text.c_str(), text.c_str() + text.size() + 1);
+    if (strings.empty()) bytes.push_back(0);
+    bytes.push_back(0);
+    return bytes;
+  }
+  // Raw bytes after the formatted area, exactly as given (for sets cut short).
+  Bytes WithRaw(const std::string& raw) const {
+    Bytes bytes = m_area;
+    bytes.insert(bytes.end(), raw.begin(), raw.end());
+    return bytes;
+  }
+
+private:
+  Bytes m_area;
+};
+
 // Formatted area (type, length, handle, then `fields`) and its string set.
 inline Bytes Structure(uint8_t type, uint16_t handle, const Bytes& fields = {},
                        const std::vector<std::string>& strings = {}) {
-  Bytes s{type, static_cast<uint8_t>(4 + fields.size()), static_cast<uint8_t>(handle),
-          static_cast<uint8_t>(handle >> 8)};
-  s.insert(s.end(), fields.begin(), fields.end());
-  for (const std::string& text : strings) {
-    s.insert(s.end(), text.begin(), text.end());
-    s.push_back(0);
-  }
-  if (strings.empty()) s.push_back(0);
-  s.push_back(0);
-  return s;
+  StructureBuilder structure(type, static_cast<uint8_t>(4 + fields.size()), handle);
+  for (size_t i = 0; i < fields.size(); ++i) structure.Byte(4 + i, fields[i]);
+  return structure.WithStrings(strings);
 }
 
 inline Bytes EndOfTable(uint16_t handle) { return Structure(127, handle); }
