@@ -4,10 +4,10 @@
 #include "framework/resource_strings.h"
 #include "res/resource.h"
 #include "wmi/wmi_number.h"
+#include "wmi/wmi_queries.h"
 
 namespace {
 const wchar_t kNamespace[] = L"\\\\.\\root\\cimv2";
-const wchar_t kQueryPrefix[] = L"Select * From ";
 } // namespace
 
 CWmiData::~CWmiData() {
@@ -32,7 +32,7 @@ int CWmiData::Connect() {
 }
 
 int CWmiData::Query(const std::wstring& what) {
-  const std::wstring query = kQueryPrefix + what;
+  const std::wstring query = SelectText(what);
   // A query that failed at its first instance is not closed by the caller: let it go here.
   CloseQuery();
 

@@ -36,6 +36,10 @@ public:
   void CloseQuery();
   void Disconnect();
 
+  // The services object ConnectServer gave (null before, or when it failed), for a caller that reads
+  // instances its own way over the same connection.
+  IWbemServices* Services() const { return m_pServices.Get(); }
+
 private:
   int ReadNumber(const wchar_t* name, uint64_t& out);
   void ShowMessage(const std::wstring& caption, const std::wstring& text, UINT style) const;

@@ -26,4 +26,7 @@ inline constexpr const WmiQuery* kSummaryQueries[] = {&kMemoryQuery, &kCacheQuer
 // What follows "Select * From ".
 inline std::wstring QueryText(const WmiQuery& query) { return std::wstring(query.className) + query.where; }
 
+// The WQL text of a query given as what follows "Select * From ".
+inline std::wstring SelectText(const std::wstring& what) { return L"Select * From " + what; }
+
 #endif

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "driver/dmi_table.h"
+#include "tests/support/table_builder.h"
 #include "tests/support/table_server.h"
 
 namespace {
@@ -86,10 +87,8 @@ TEST(SmbiosImageLoad, RsmbBlob) {
 
 TEST(SmbiosImageLoad, Version3EntryPointRoundTrip) {
   const Bytes original = Load("varnel-notebook.bin");
-  Bytes dump(kDmiDumpTableOffset, 0);
   const DmiImage view = Locate(original);
-  WriteDmiDumpHeader(3, 0, static_cast<uint32_t>(view.size), 0, dump.data());
-  dump.insert(dump.end(), view.table, view.table + view.size);
+  const Bytes dump = tablebuilder::Sm3Dump(Bytes(view.table, view.table + view.size), 3, 0);
   const DmiImage again = Locate(dump);
   EXPECT_EQ(Bytes(view.table, view.table + view.size), Bytes(again.table, again.table + again.size));
   EXPECT_EQ(3, again.major);

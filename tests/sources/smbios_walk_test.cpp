@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/dmi_table.h"
 #include "tests/support/table_server.h"
 #include "tests/sources/smbios_bytes.h"
 
@@ -240,11 +239,7 @@ private:
 
 // A dump of the structures, served by the driver's own table logic.
 Bytes ImageOf(std::initializer_list<Bytes> structures) {
-  Bytes image(kDmiDumpTableOffset, 0);
-  for (const Bytes& s : structures) image.insert(image.end(), s.begin(), s.end());
-  WriteDmiDumpHeader(2, 4, static_cast<uint32_t>(image.size() - kDmiDumpTableOffset),
-                     static_cast<uint16_t>(structures.size()), image.data());
-  return image;
+  return tablebuilder::SmDump(tablebuilder::Concat(structures), 2, 4, static_cast<uint16_t>(structures.size()));
 }
 
 TEST(WalkHardening, AStructureCountLargerThanTheTable) {

@@ -68,44 +68,40 @@ Bytes DumpOfStructures(const std::vector<Bytes>& structures, uint8_t major, uint
 Bytes DumpOfRsmb(const uint8_t* blob, size_t size) {
   DmiImage image;
   if (!LocateRsmbTable(blob, size, &image)) return Bytes();
-  std::vector<Bytes> structures;
-  size_t at = 0;
-  while (at < image.size) {
-    const size_t length = DmiStructureSize(image.table + at, image.size - at);
-    if (length == 0) break;
-    structures.emplace_back(image.table + at, image.table + at + length);
-    const uint8_t type = image.table[at];
-    at += length;
-    if (type == 127) break;
-  }
-  return DumpOfStructures(structures, image.major, image.minor);
+  const uint32_t count = CountDmiStructures(image.table, image.size);
+  Bytes dump(kDmiDumpTableOffset, 0);
+  dump.insert(dump.end(), image.table, image.table + image.size);
+  WriteDmiDumpHeader(image.major, image.minor, static_cast<uint32_t>(image.size),
+                     static_cast<uint16_t>(count > 0xFFFF ? 0xFFFF : count), dump.data());
+  return dump;
 }
 
 unsigned RedactDump(Bytes& dump) {
   DmiImage image;
   if (!LocateDmiTable(dump.data(), dump.size(), &image)) return 0;
-  uint8_t* table = dump.data() + (image.table - dump.data());
+  // The structures as the driver's table logic finds them.
+  std::vector<DmiEntry> entries(CountDmiStructures(image.table, image.size) + 1);
+  DmiTable table;
+  IndexDmiTable(image, entries.data(), static_cast<uint32_t>(entries.size()), &table);
+  uint8_t* const start = dump.data() + (image.table - dump.data());
   unsigned changed = 0;
-  size_t at = 0;
-  while (at < image.size) {
-    const size_t size = DmiStructureSize(table + at, image.size - at);
-    if (size == 0) break;
-    uint8_t* structure = table + at;
+  for (uint32_t i = 0; i < table.count; ++i) {
+    uint8_t* structure = start + entries[i].offset;
     const uint8_t type = structure[0];
     const uint8_t length = structure[1];
-    if ((type == kSystemInformation || type == kBaseboardInformation || type == kSystemEnclosure) && length > kSerialNumberString && structure[kSerialNumberString] != 0) {
+    if ((type == kSystemInformation || type == kBaseboardInformation || type == kSystemEnclosure) &&
+        length > kSerialNumberString && structure[kSerialNumberString] != 0) {
       size_t textLength = 0;
-      if (uint8_t* text = FindString(structure + length, structure + size, structure[kSerialNumberString], textLength)) {
-        for (size_t i = 0; i < textLength; ++i) text[i] = '*';
+      if (uint8_t* text = FindString(structure + length, structure + entries[i].size, structure[kSerialNumberString],
+                                     textLength)) {
+        for (size_t k = 0; k < textLength; ++k) text[k] = '*';
         ++changed;
       }
     }
     if (type == kSystemInformation && length >= kSystemUuid + kSystemUuidSize) {
-      for (size_t i = 0; i < kSystemUuidSize; ++i) structure[kSystemUuid + i] = 0;
+      for (size_t k = 0; k < kSystemUuidSize; ++k) structure[kSystemUuid + k] = 0;
       ++changed;
     }
-    at += size;
-    if (type == kEndOfTable) break;
   }
   return changed;
 }

@@ -32,7 +32,8 @@ private:
 
 // A `dmidecode --dump-bin` image of the structures, in the order given.
 Bytes DumpOfStructures(const std::vector<Bytes>& structures, uint8_t major, uint8_t minor);
-// The same for an RSMB blob (GetSystemFirmwareTable's layout); empty when it holds no table.
+// A dump of the table of an RSMB blob (GetSystemFirmwareTable's layout), as the firmware gave it; empty when
+// the blob holds none.
 Bytes DumpOfRsmb(const uint8_t* blob, size_t size);
 
 // Overwrites the serial number strings of types 1, 2 and 3 with asterisks of the same length and zeroes the

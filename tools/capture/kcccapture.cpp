@@ -9,7 +9,9 @@
 #include "sources/dmi_device.h"
 #include "sources/machine_info.h"
 #include "tools/capture/capture_format.h"
+#include "tools/dlgread/dialog_reader.h"
 #include "tools/dlgread/text_escape.h"
+#include "wmi/wmi_data.h"
 #include "wmi/wmi_queries.h"
 
 #include <windows.h>
@@ -35,17 +37,8 @@ const wchar_t kMemoryMethodKey[] = L"SOFTWARE\\Varnel Corporation\\KIVO Control 
 const wchar_t kWindowsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion";
 const wchar_t kWindowsNtKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
 
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                         nullptr);
-  std::string utf8(static_cast<size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &utf8[0], size, nullptr, nullptr);
-  return utf8;
-}
-
 void Complain(const std::wstring& message) {
-  const std::string text = "KCCCapture: " + Utf8(message) + "\n";
+  const std::string text = "KCCCapture: " + dlgread::ToUtf8(message) + "\n";
   std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
@@ -82,7 +75,7 @@ public:
     return ok;
   }
   bool WriteUtf8(const wchar_t* name, const std::wstring& text, bool bom) {
-    const std::string bytes = (bom ? "\xEF\xBB\xBF" : "") + Utf8(text);
+    const std::string bytes = (bom ? "\xEF\xBB\xBF" : "") + dlgread::ToUtf8(text);
     return Write(name, bytes.data(), bytes.size());
   }
   bool Failed() const { return m_failed; }
@@ -108,8 +101,7 @@ private:
 
 // The message boxes the gathering would have shown, in order, as the replay prints them.
 void KeepMessage(void* context, const std::wstring& caption, const std::wstring& text) {
-  static_cast<std::wstring*>(context)->append(L"box\t" + dlgread::EscapeField(caption) + L"\t" +
-                                              dlgread::EscapeField(text) + L"\n");
+  static_cast<std::wstring*>(context)->append(dlgread::BoxLine(caption, text) + L"\n");
 }
 
 // ---- the firmware table ----
@@ -157,14 +149,12 @@ std::wstring VariantText(const wchar_t* name, const VARIANT& value) {
 struct WmiCapture {
   std::wstring ini;      // the fixture file's text
   std::wstring failures; // its [fail] lines
-  HRESULT connectResult = S_OK;
   bool connected = false;
-  std::vector<std::wstring> serialNumbers;
 };
 
 void CaptureQuery(IWbemServices* services, const WmiQuery& query, bool redact, WmiCapture& out) {
   const BString language(L"WQL");
-  const BString text((L"Select * From " + QueryText(query)).c_str());
+  const BString text(SelectText(QueryText(query)).c_str());
   ComPtr<IEnumWbemClassObject> found;
   services->ExecQuery(language.Get(), text.Get(), WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY, nullptr,
                       found.Receive());
@@ -187,7 +177,7 @@ void CaptureQuery(IWbemServices* services, const WmiQuery& query, bool redact, W
       if (FAILED(object->Get(name, 0, value.Receive(), nullptr, nullptr))) continue; // absent: Get fails again
       if (redact && &query == &kBiosQuery && name == kBiosQuery.properties[0] &&
           value.Type() == VT_BSTR && V_BSTR(value.Get())) {
-        const std::wstring serial(V_BSTR(value.Get()));
+        const std::wstring serial(V_BSTR(value.Get()), ::SysStringLen(V_BSTR(value.Get())));
         out.ini += std::wstring(name) + L"=VT_BSTR:\"" + capture::Placeholder(serial) + L"\"\r\n";
         continue;
       }
@@ -196,28 +186,15 @@ void CaptureQuery(IWbemServices* services, const WmiQuery& query, bool redact, W
   }
 }
 
+// Connects as the program does; a failed connection is recorded by the step that failed.
 WmiCapture CaptureWmi(bool redact) {
   WmiCapture out;
-  ComPtr<IWbemLocator> locator;
-  ComPtr<IWbemServices> services;
-  out.connectResult =
-      ::CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_ALL, IID_IWbemLocator, locator.ReceiveVoid());
-  if (SUCCEEDED(out.connectResult)) {
-    const BString resource(L"\\\\.\\root\\cimv2");
-    out.connectResult =
-        locator->ConnectServer(resource.Get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, services.Receive());
-  }
-  if (FAILED(out.connectResult) || !services) {
-    out.failures += L"ConnectServer=yes\r\n";
+  CWmiData wmi;
+  if (wmi.Connect() == 1) {
+    out.connected = true;
+    for (const WmiQuery* query : kSummaryQueries) CaptureQuery(wmi.Services(), *query, redact, out);
   } else {
-    out.connectResult = ::CoSetProxyBlanket(services.Get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
-                                            RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
-    if (FAILED(out.connectResult)) {
-      out.failures += L"ProxyBlanket=yes\r\n";
-    } else {
-      out.connected = true;
-      for (const WmiQuery* query : kSummaryQueries) CaptureQuery(services.Get(), *query, redact, out);
-    }
+    out.failures += wmi.Services() ? L"ProxyBlanket=yes\r\n" : L"ConnectServer=yes\r\n";
   }
   if (!out.failures.empty()) out.ini += L"[fail]\r\n" + out.failures;
   return out;
@@ -363,9 +340,7 @@ int Run(const std::wstring& folderPath, bool redact) {
   const WmiCapture wmi = CaptureWmi(redact);
   folder.WriteUtf8(L"wmi.ini", wmi.ini, true);
   if (!wmi.connected) {
-    wchar_t result[16];
-    std::swprintf(result, 16, L"0x%08lX", static_cast<unsigned long>(wmi.connectResult));
-    Complain(std::wstring(L"WMI did not connect (") + result + L"): wmi.ini records the failure");
+    Complain(L"WMI did not connect: wmi.ini records the failure");
     if (status == kCaptured) status = kWmiTrouble;
   }
 
@@ -388,8 +363,7 @@ int Run(const std::wstring& folderPath, bool redact) {
   std::vector<int> counts(2, 0);
   for (const SummaryRow& row : CKCCSystemInfoDlg::SummaryRows(summary)) {
     int& count = counts[row.list == IDC_LIST_HARDWARE ? 0 : 1];
-    rows += L"row\t" + Number(static_cast<unsigned>(row.list)) + L"\t" + Number(static_cast<unsigned>(count++)) +
-            L"\t" + dlgread::EscapeField(row.label) + L"\t" + dlgread::EscapeField(row.value) + L"\n";
+    rows += L"row\t" + dlgread::RowLine(row.list, static_cast<size_t>(count++), row.label, row.value) + L"\n";
   }
   folder.WriteUtf8(L"summary.txt", rows, false);
 

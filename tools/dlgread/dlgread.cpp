@@ -76,7 +76,7 @@ struct Options {
 };
 
 void PrintBox(const dlgread::Box& box, bool icons) {
-  std::wstring line = L"box\t" + dlgread::EscapeField(box.caption) + L"\t" + dlgread::EscapeField(box.text);
+  std::wstring line = dlgread::BoxLine(box.caption, box.text);
   if (icons) line += box.icon ? L"\ticon" : L"\tnoicon";
   Out(line + L"\n");
 }
@@ -143,9 +143,8 @@ int Lists(const Options& options, const std::wstring& caption, bool replay) {
       if (content.columnWidths.empty()) continue;
     }
     for (size_t row = 0; row < content.rows.size(); ++row)
-      text += std::wstring(replay ? L"row\t" : L"") + control + L"\t" + Number(static_cast<long long>(row)) + L"\t" +
-              dlgread::EscapeField(content.rows[row].first) + L"\t" + dlgread::EscapeField(content.rows[row].second) +
-              L"\n";
+      text += std::wstring(replay ? L"row\t" : L"") +
+              dlgread::RowLine(id, row, content.rows[row].first, content.rows[row].second) + L"\n";
   }
   Out(text);
   return kOk;

@@ -17,4 +17,13 @@ std::wstring EscapeField(const std::wstring& text) {
   return out;
 }
 
+std::wstring BoxLine(const std::wstring& caption, const std::wstring& text) {
+  return L"box\t" + EscapeField(caption) + L"\t" + EscapeField(text);
+}
+
+std::wstring RowLine(int list, size_t row, const std::wstring& label, const std::wstring& value) {
+  return std::to_wstring(list) + L"\t" + std::to_wstring(row) + L"\t" + EscapeField(label) + L"\t" +
+         EscapeField(value);
+}
+
 } // namespace dlgread
