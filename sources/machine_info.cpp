@@ -3,7 +3,7 @@
 
 #include "framework/text.h"
 
-CMachineInfo::CMachineInfo() : m_wCpuSpeed(0), m_nMemoryMB(0), m_nCacheKB(0) {}
+CMachineInfo::CMachineInfo() : m_wCpuSpeed(0), m_nMemoryMB(0), m_nCacheKB(0), m_tableSource(TableSource::kNone) {}
 
 CMachineInfo::~CMachineInfo() = default;
 

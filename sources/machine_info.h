@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sources/dmi_device.h"
 #include "sources/smbios_structure.h"
@@ -41,6 +42,10 @@ enum WalkStatus : int {
   kWalkComplete = 31,
 };
 
+// Which table the walk read: the boardinfo driver's; Windows' own copy of the firmware table, read when no
+// driver could be opened (a status of 21 to 25 on the driver's side); or none.
+enum class TableSource { kNone, kDriver, kFirmware };
+
 class CMachineInfo {
 public:
   CMachineInfo();
@@ -48,7 +53,9 @@ public:
   CMachineInfo(const CMachineInfo&) = delete;
   CMachineInfo& operator=(const CMachineInfo&) = delete;
 
-  // A WalkStatus. An observer sees each of the walk's calls to the driver.
+  // A WalkStatus; m_tableSource says which table was walked. Without a boardinfo device, Windows' firmware
+  // table is walked instead, and the status is that walk's; without that too, the driver's (21 to 25).
+  // An observer sees each of the walk's calls, to the driver or to the table served in-process.
   int ReadMachineInfo(IDmiCallObserver* observer = nullptr);
   void ReadOsVersion();
   void ReadProductId();
@@ -63,6 +70,10 @@ public:
   // Returns kWalkInformationFailed to kWalkStructureRefused for a failure, kWalkComplete at the end; parsed
   // structures stay in the fields either way.
   int WalkTable(IDmiDevice& device);
+  // The walk over an RSMB blob (GetSystemFirmwareTable's layout), served in-process by the driver's table
+  // logic. 0, with nothing changed, when the blob holds no complete structure; else the walk's status, and
+  // m_tableSource is kFirmware.
+  int WalkFirmwareTable(std::vector<uint8_t> blob, IDmiCallObserver* observer = nullptr);
 
   // One structure of a reply, by its type byte.
   void DispatchStructure(const SmbiosStructure& structure);
@@ -95,8 +106,13 @@ public:
   std::wstring m_strProductId;
   std::wstring m_strOemManufacturer;
   std::wstring m_strOemModel;
+  TableSource m_tableSource;
 
 private:
+#ifdef _WIN32
+  // Locates and opens the driver and walks through it: 21 to 25 when no device opened.
+  int WalkDriver(IDmiCallObserver* observer);
+#endif
   void StoreString(const SmbiosStructure& structure, size_t offset, std::wstring& field);
 };
 

@@ -1,4 +1,4 @@
-// CMachineInfo's Win32 layer: version, product id, oeminfo.ini, the driver's location and the device itself.
+// CMachineInfo's Win32 layer: version, product id, oeminfo.ini, the driver and Windows' firmware table.
 #include "sources/machine_info.h"
 
 #include <windows.h>
@@ -14,6 +14,7 @@
 #include "framework/handles.h"
 #include "framework/text.h"
 #include "sources/boardinfo_protocol.h"
+#include "sources/firmware_table.h"
 #include "sources/machine_paths.h"
 
 static_assert(kMachinePathBuffer == MAX_PATH, "the collector's buffers are MAX_PATH bytes");
@@ -153,7 +154,15 @@ bool IsAnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByteEx(CP_ACP, byte
 int CMachineInfo::ReadMachineInfo(IDmiCallObserver* observer) {
   ReadOsVersion();
   ReadOemInfo();
+  const int status = WalkDriver(observer);
+  // A driver that opened has the last word, also when its walk failed.
+  if (status > kWalkNoDevice) return status;
+  // No driver to open, as on every 64-bit Windows that refuses unsigned drivers: Windows' own copy of the table.
+  const int firmware = WalkFirmwareTable(ReadWindowsFirmwareTable(), observer);
+  return firmware != 0 ? firmware : status;
+}
 
+int CMachineInfo::WalkDriver(IDmiCallObserver* observer) {
   char value[kMachinePathBuffer] = {};
   if (ReadRegistryString(HKEY_LOCAL_MACHINE, kSharedServicesKey, "boardinfo", value) != 0) {
     const int result = ReadRegistryString(HKEY_LOCAL_MACHINE, kSharedVxdsKey, "boardinfo.vxd", value);
@@ -176,6 +185,18 @@ int CMachineInfo::ReadMachineInfo(IDmiCallObserver* observer) {
   } // the former directory is current again here, whether or not the open succeeded
   if (!device) return kWalkNoDevice;
 
+  m_tableSource = TableSource::kDriver;
   BoardInfoDevice driver(device.Get(), observer);
   return WalkTable(driver);
+}
+
+std::vector<uint8_t> ReadWindowsFirmwareTable() {
+  using GetSystemFirmwareTableFn = UINT(WINAPI*)(DWORD, DWORD, PVOID, DWORD);
+  // Vista, XP x64 and Server 2003 SP1 on: looked up, so that the program still starts on 32-bit XP.
+  const auto get = reinterpret_cast<GetSystemFirmwareTableFn>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetSystemFirmwareTable")));
+  if (!get) return {};
+  return FetchFirmwareTable([get](void* buffer, uint32_t size) -> uint32_t {
+    return get(kFirmwareTableRsmb, 0, buffer, size);
+  });
 }

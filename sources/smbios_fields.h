@@ -33,6 +33,8 @@ constexpr size_t kProcessorType = 0x05;
 constexpr uint8_t kCentralProcessor = 3;
 constexpr size_t kProcessorVersionString = 0x10;
 constexpr size_t kProcessorCurrentSpeed = 0x16;
+constexpr size_t kProcessorStatus = 0x18;
+constexpr uint8_t kSocketPopulated = 0x40; // bit 6 of the status byte
 
 constexpr size_t kMemoryModuleInstalledSize = 0x09;
 constexpr uint8_t kMemoryModuleNotInstalled = 0x7F;

@@ -60,6 +60,10 @@ void CMachineInfo::ParseSystemInfo(const SmbiosStructure& structure) {
 
 void CMachineInfo::ParseProcessorInfo(const SmbiosStructure& structure) {
   if (structure.Byte(smbios::kProcessorType) != smbios::kCentralProcessor) return;
+  // An empty socket of a multi-socket board is no processor: its zero speed and absent name would hide the
+  // populated socket's. A structure too short for the status byte counts; a disabled processor counts too.
+  const std::optional<uint8_t> status = structure.Byte(smbios::kProcessorStatus);
+  if (status && !(*status & smbios::kSocketPopulated)) return;
   StoreString(structure, smbios::kProcessorVersionString, m_strCpuVersion);
   if (const std::optional<uint16_t> speed = structure.Word(smbios::kProcessorCurrentSpeed)) m_wCpuSpeed = *speed;
 }

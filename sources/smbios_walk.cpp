@@ -1,10 +1,12 @@
-// The walk of the SMBIOS structure table through the boardinfo driver, over the device seam.
+// The walk of the SMBIOS structure table through the boardinfo driver's requests, over the device seam.
 #include "sources/machine_info.h"
 
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "sources/boardinfo_protocol.h"
+#include "sources/table_device.h"
 
 namespace {
 uint16_t ReadWord(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8)); }
@@ -42,4 +44,13 @@ int CMachineInfo::WalkTable(IDmiDevice& device) {
     if (request.handle == BOARDINFO_LAST_HANDLE) break;
   }
   return kWalkComplete;
+}
+
+int CMachineInfo::WalkFirmwareTable(std::vector<uint8_t> blob, IDmiCallObserver* observer) {
+  TableDevice device(std::move(blob), TableDevice::kRsmb);
+  // A blob without a structure gives nothing: the caller keeps what the driver's side said.
+  if (device.Table().count == 0) return 0;
+  device.SetObserver(observer);
+  m_tableSource = TableSource::kFirmware;
+  return WalkTable(device);
 }

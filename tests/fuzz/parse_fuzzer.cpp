@@ -1,4 +1,4 @@
-// libFuzzer target: the structure parsers and string lookup over raw tables and table images.
+// libFuzzer target: the structure parsers and string lookup over raw tables, table images and firmware blobs.
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -52,5 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ParseRawTable(data, size, info);
   }
   info.FormatTexts();
+  // The same bytes as Windows' firmware table: nothing to walk, or a walk to the end.
+  CMachineInfo firmware;
+  const int status = firmware.WalkFirmwareTable(std::vector<uint8_t>(data, data + size));
+  if (status != 0 && status != 31) abort();
   return 0;
 }

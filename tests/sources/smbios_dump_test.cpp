@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -23,6 +24,13 @@ namespace {
 std::string Sample(const char* name) { return std::string(KCC_SMBIOS_SAMPLES) + "/" + name; }
 
 using tablebuilder::Bytes;
+
+// A test name of a sample's file name: "real/dell-poweredge-r630.bin" is real_dell_poweredge_r630_bin.
+std::string SampleName(std::string name) {
+  for (char& c : name)
+    if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+  return name;
+}
 
 struct Walked {
   int status = 0;
@@ -129,24 +137,44 @@ struct Expected {
 
 class SampleDump : public testing::TestWithParam<Expected> {};
 
-TEST_P(SampleDump, WalkFillsTheFields) {
+// The same table as Windows' firmware table hands it out: an RSMB blob as it is, a dump's table behind the
+// blob's header.
+Bytes FirmwareBlobOf(const Bytes& image) {
+  if (image.size() >= 4 && (memcmp(image.data(), "_SM_", 4) == 0 || memcmp(image.data(), "_SM3", 4) == 0)) {
+    const DmiImage view = Locate(image);
+    return tablebuilder::RsmbBlob(Bytes(view.table, view.table + view.size), view.major, view.minor);
+  }
+  return image;
+}
+
+// One table, two sources: the fields after the walk through the driver's requests equal those after the walk
+// over Windows' firmware table, and both are what the table holds.
+TEST_P(SampleDump, BothSourcesFillTheSameFields) {
   const Expected& e = GetParam();
-  CMachineInfo info;
-  const Walked walked = WalkImage(Load(e.file), info);
+  const Bytes image = Load(e.file);
+  CMachineInfo viaDriver;
+  const Walked walked = WalkImage(image, viaDriver);
   EXPECT_EQ(31, walked.status);
   EXPECT_EQ(e.requests, walked.requests);
-  EXPECT_EQ(e.bios, info.m_strBiosVersion);
-  EXPECT_EQ(e.manufacturer, info.m_strSysManufacturer);
-  EXPECT_EQ(e.product, info.m_strSysProductName);
-  EXPECT_EQ(e.version, info.m_strSysVersion);
-  EXPECT_EQ(e.serial, info.m_strSysSerialNumber);
-  EXPECT_EQ(e.cpu, info.m_strCpuVersion);
-  EXPECT_EQ(e.speed, info.m_wCpuSpeed);
-  EXPECT_EQ(e.memory, info.m_nMemoryMB);
-  EXPECT_EQ(e.cache, info.m_nCacheKB);
-  EXPECT_EQ(e.memoryText, info.m_strMemory);
-  EXPECT_EQ(e.cacheText, info.m_strCache);
-  EXPECT_EQ(e.speedText, info.m_strCpuSpeed);
+  CMachineInfo viaFirmware;
+  EXPECT_EQ(31, viaFirmware.WalkFirmwareTable(FirmwareBlobOf(image)));
+  EXPECT_EQ(TableSource::kFirmware, viaFirmware.m_tableSource);
+  viaFirmware.FormatTexts();
+  for (const CMachineInfo* info : {&viaDriver, &viaFirmware}) {
+    SCOPED_TRACE(info == &viaDriver ? "through the driver's requests" : "over the firmware table");
+    EXPECT_EQ(e.bios, info->m_strBiosVersion);
+    EXPECT_EQ(e.manufacturer, info->m_strSysManufacturer);
+    EXPECT_EQ(e.product, info->m_strSysProductName);
+    EXPECT_EQ(e.version, info->m_strSysVersion);
+    EXPECT_EQ(e.serial, info->m_strSysSerialNumber);
+    EXPECT_EQ(e.cpu, info->m_strCpuVersion);
+    EXPECT_EQ(e.speed, info->m_wCpuSpeed);
+    EXPECT_EQ(e.memory, info->m_nMemoryMB);
+    EXPECT_EQ(e.cache, info->m_nCacheKB);
+    EXPECT_EQ(e.memoryText, info->m_strMemory);
+    EXPECT_EQ(e.cacheText, info->m_strCache);
+    EXPECT_EQ(e.speedText, info->m_strCpuSpeed);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -161,14 +189,30 @@ INSTANTIATE_TEST_SUITE_P(
                  L"1.60 GHz", 8},
         // wine's table from a machine without /sys/class/dmi/id: no strings, no processor, no memory.
         Expected{"wine-rsmb-blob.bin", L"", L"", L"", L"", L"", L"", 0, 0, 0, L"   0 MBytes", L"   0 KBytes", L"Unknown",
-                 6}),
-    [](const testing::TestParamInfo<Expected>& info) {
-      std::string name = info.param.file;
-      name = name.substr(0, name.find('.'));
-      for (char& c : name)
-        if (c == '-') c = '_';
-      return name;
-    });
+                 6},
+        // Real machines. Two sockets, the second empty (status 00h, no version, speed 0) behind the first.
+        Expected{"real/dell-poweredge-r630.bin", L"2.3.4", L"Dell Inc.", L"PowerEdge R630", L"", L"790H8D2",
+                 L"Intel(R) Xeon(R) CPU E5-2630 v3 @ 2.40GHz", 2400, 0, 2048, L"   0 MBytes", L"2048 KBytes", L"2.40 GHz",
+                 72},
+        // Structure 6 has length 0: the table ends there, as dmidecode says ("DMI table is broken").
+        Expected{"real/microsoft-hyperv-gen1.bin", L"090008 ", L"Microsoft Corporation", L"Virtual Machine", L"7.0",
+                 L"1519-7810-4472-8775-7272-8851-12", L"", 0, 0, 0, L"   0 MBytes", L"   0 KBytes", L"Unknown", 5},
+        // The blob exactly as Windows' GetSystemFirmwareTable returned it, and the same table as a dump.
+        Expected{"real/microsoft-surface-laptop3-amd.rsmb", L"1.2238.140", L"Microsoft Corporation", L"Surface Laptop 3",
+                 L"124I:00044T:000M:0400000B:07", L"023078193757", L"AMD Ryzen 7 Microsoft Surface (R) Edition", 2300, 0,
+                 2048, L"   0 MBytes", L"2048 KBytes", L"2.30 GHz", 20},
+        Expected{"real/microsoft-surface-laptop3-amd.bin", L"1.2238.140", L"Microsoft Corporation", L"Surface Laptop 3",
+                 L"124I:00044T:000M:0400000B:07", L"023078193757", L"AMD Ryzen 7 Microsoft Surface (R) Edition", 2300, 0,
+                 2048, L"   0 MBytes", L"2048 KBytes", L"2.30 GHz", 20},
+        // 620 structures: 128 processors, 126 of them populated but disabled by the BIOS.
+        Expected{"real/vmware-virtual-platform.bin", L"6.00", L"VMware, Inc.", L"VMware Virtual Platform", L"None",
+                 L"VMware-56 4d e2 c3 c3 c0 e1 e2-46 22 55 4d c5 eb 6b a1", L"Intel(R) Core(TM) i7-5500U CPU @ 2.40GHz", 2400,
+                 1024, 0, L"1024 MBytes", L"   0 KBytes", L"2.40 GHz", 620},
+        // A vendor structure holds handle 0; BIOS Information is the twelfth structure.
+        Expected{"real/lenovo-thinkpad-t480.bin", L"N22ET52W (1.29 )", L"LENOVO", L"20L8S07A14", L"ThinkPad T480s",
+                 L"PC131TBF", L"Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz", 1900, 0, 1024, L"   0 MBytes", L"1024 KBytes",
+                 L"1.90 GHz", 63}),
+    [](const testing::TestParamInfo<Expected>& info) { return SampleName(info.param.file); });
 
 // dmidecode's reading of a dump: per structure its type and "Key: Value" lines.
 struct DecodedStructure {
@@ -241,7 +285,8 @@ TEST_P(AgainstDmidecode, SameValuesAsDmidecodeReads) {
       version = StringField(s, "Version");
       serial = StringField(s, "Serial Number");
     }
-    if (s.type == 4 && s.fields.at("Type") == "Central Processor") {
+    // An empty socket is no processor.
+    if (s.type == 4 && s.fields.at("Type") == "Central Processor" && s.fields.at("Status") != "Unpopulated") {
       if (!StringField(s, "Version").empty()) cpu = StringField(s, "Version");
       speed = atol(s.fields.at("Current Speed").c_str()); // "Unknown" reads as 0
     }
@@ -265,13 +310,10 @@ TEST_P(AgainstDmidecode, SameValuesAsDmidecodeReads) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Samples, AgainstDmidecode,
-                         testing::Values("generic-desktop.bin", "varnel-notebook.bin", "wine-rsmb-blob.bin"),
-                         [](const testing::TestParamInfo<const char*>& info) {
-                           std::string name = info.param;
-                           name = name.substr(0, name.find('.'));
-                           for (char& c : name)
-                             if (c == '-') c = '_';
-                           return name;
-                         });
+                         testing::Values("generic-desktop.bin", "varnel-notebook.bin", "wine-rsmb-blob.bin",
+                                         "real/dell-poweredge-r630.bin", "real/microsoft-hyperv-gen1.bin",
+                                         "real/microsoft-surface-laptop3-amd.bin", "real/vmware-virtual-platform.bin",
+                                         "real/lenovo-thinkpad-t480.bin"),
+                         [](const testing::TestParamInfo<const char*>& info) { return SampleName(info.param); });
 
 } // namespace

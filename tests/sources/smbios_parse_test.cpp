@@ -95,8 +95,10 @@ TEST(SystemInfo, StringsAreWidenedByteForByte) {
   EXPECT_EQ(L"Caf\u00E9", info.m_strSysManufacturer); // Latin-1 natively, the ANSI code page on Windows
 }
 
-Bytes Processor(uint8_t type, uint8_t version, uint16_t speed, std::initializer_list<const char*> strings) {
-  return Structure(4, 0x23, 2).Byte(0x05, type).Byte(0x10, version).Word(0x16, speed).WithStrings(strings);
+// Status byte 18h: bit 6 socket populated, bits 2..0 the processor's state (1 enabled, 3 disabled by the BIOS).
+Bytes Processor(uint8_t type, uint8_t version, uint16_t speed, std::initializer_list<const char*> strings,
+                uint8_t status = 0x41) {
+  return Structure(4, 0x23, 2).Byte(0x05, type).Byte(0x10, version).Word(0x16, speed).Byte(0x18, status).WithStrings(strings);
 }
 
 struct ProcessorCase {
@@ -108,7 +110,8 @@ struct ProcessorCase {
 
 class ProcessorInfo : public testing::TestWithParam<ProcessorCase> {};
 
-// Central processors (type 3) only; the last one's speed wins, its version only when it names one.
+// Central processors (type 3) in populated sockets only; the last one's speed wins, its version only when it
+// names one.
 TEST_P(ProcessorInfo, TakesTheLastCentralProcessor) {
   CMachineInfo info;
   for (const Bytes& structure : GetParam().structures) Parsed(structure).Into(info);
@@ -124,7 +127,11 @@ INSTANTIATE_TEST_SUITE_P(
         ProcessorCase{"MathCoprocessorIgnored",
                       {Processor(3, 1, 2000, {"CPU"}), Processor(4, 1, 1000, {"Math coprocessor"})}, L"CPU", 2000},
         ProcessorCase{"LastWinsWithSpeedZero", {Processor(3, 1, 2997, {"first"}), Processor(3, 0, 0, {"unused"})},
-                      L"first", 0}),
+                      L"first", 0},
+        ProcessorCase{"EmptySocketChangesNothing",
+                      {Processor(3, 1, 2400, {"Xeon"}), Processor(3, 1, 0, {"0000000000"}, 0x00)}, L"Xeon", 2400},
+        ProcessorCase{"DisabledProcessorCounts", {Processor(3, 1, 2400, {"first"}), Processor(3, 1, 2200, {"second"}, 0x43)},
+                      L"second", 2200}),
     [](const testing::TestParamInfo<ProcessorCase>& info) { return std::string(info.param.name); });
 
 Bytes Module(uint8_t installed) { return Structure(6, 0x0C, 9).Byte(0x09, installed).Byte(0x0A, installed).WithStrings({"DIMM"}); }

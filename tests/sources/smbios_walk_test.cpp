@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "sources/firmware_table.h"
 #include "tests/support/table_server.h"
 #include "tests/sources/smbios_bytes.h"
 
@@ -270,3 +271,65 @@ TEST(TableDevice, AnswersUnknownHandlesWith83) {
 }
 
 } // namespace
+
+// ---- Windows' firmware table: the reader and the walk over what it read ----
+
+// What GetSystemFirmwareTable holds at each call, in turn (the last stays): an empty state fails the call.
+struct FirmwareCase {
+  const char* name;
+  std::vector<Bytes> states;
+  size_t fetched;           // bytes the reader keeps
+  int status;               // the firmware walk's; 0: nothing to walk, the driver's status stands
+  const wchar_t* product;   // what the walk found, when it walked
+  unsigned calls;           // calls the reader made
+};
+
+class FirmwareTable : public testing::TestWithParam<FirmwareCase> {};
+
+TEST_P(FirmwareTable, ReadsWithinWhatCameBackAndWalksIt) {
+  const FirmwareCase& c = GetParam();
+  unsigned calls = 0;
+  const Bytes blob = FetchFirmwareTable([&](void* buffer, uint32_t size) -> uint32_t {
+    const Bytes& now = c.states[std::min<size_t>(calls++, c.states.size() - 1)];
+    if (now.empty()) return 0;
+    if (!buffer || size < now.size()) return static_cast<uint32_t>(now.size());
+    memcpy(buffer, now.data(), now.size());
+    return static_cast<uint32_t>(now.size());
+  });
+  EXPECT_EQ(c.fetched, blob.size());
+  EXPECT_EQ(c.calls, calls);
+  CMachineInfo info;
+  EXPECT_EQ(c.status, info.WalkFirmwareTable(blob)); // the blob in a vector of its own size: ASan sees past it
+  EXPECT_EQ(c.status ? TableSource::kFirmware : TableSource::kNone, info.m_tableSource);
+  EXPECT_EQ(c.product, info.m_strSysProductName);
+}
+
+const Bytes kTable = tablebuilder::Concat({kBios, kSystem, kModule, tablebuilder::EndOfTable(3)});
+const Bytes kBlob = tablebuilder::RsmbBlob(kTable);
+const Bytes kGrown = tablebuilder::RsmbBlob(tablebuilder::Concat(
+    {kBios, kSystem, kModule, Structure(6, 0x0C, 0x0004).Byte(0x09, 0x0A).WithStrings({"DIMM1"}), tablebuilder::EndOfTable(5)}));
+// Its header claims 1000 bytes, but BIOS Information and half of System Information came back.
+const Bytes kCut = tablebuilder::RsmbBlob(Bytes(kTable.begin(), kTable.begin() + kBios.size() + 10), 2, 4, 1000);
+// SMBIOS 3 tables may pass 64 KB: 700 memory modules, then the system, past what a 16-bit size can say.
+const Bytes kLarge = [] {
+  std::vector<Bytes> parts(700, Structure(6, 0x60, 0x0100).Byte(0x09, 0x7F).WithStrings({std::string(8, 'm')}));
+  for (size_t i = 0; i < parts.size(); ++i) tablebuilder::Put16(parts[i], 2, static_cast<uint16_t>(0x100 + i));
+  parts.push_back(kSystem);
+  parts.push_back(tablebuilder::EndOfTable(3));
+  return tablebuilder::RsmbBlob(tablebuilder::Concat(parts), 3, 2);
+}();
+
+INSTANTIATE_TEST_SUITE_P(
+    Blobs, FirmwareTable,
+    testing::Values(FirmwareCase{"Read", {kBlob}, kBlob.size(), 31, L"VGN-X90", 2},
+                    FirmwareCase{"NoTableAtAll", {{}}, 0, 0, L"", 1},
+                    FirmwareCase{"TheReadFails", {kBlob, {}}, 0, 0, L"", 2},
+                    FirmwareCase{"GrewBetweenTheCalls", {kBlob, kGrown}, kGrown.size(), 31, L"VGN-X90", 3},
+                    FirmwareCase{"KeepsGrowing", {Bytes(10), Bytes(20), Bytes(30), Bytes(40), Bytes(50)}, 0, 0, L"", 4},
+                    FirmwareCase{"ShrankBetweenTheCalls", {kGrown, kBlob}, kBlob.size(), 31, L"VGN-X90", 2},
+                    FirmwareCase{"OverTheLimit", {Bytes(kMaxFirmwareTableBytes + 1)}, 0, 0, L"", 1},
+                    FirmwareCase{"ShorterThanItsHeader", {Bytes{0, 2, 4, 0, 10}}, 5, 0, L"", 2},
+                    FirmwareCase{"HeaderWithoutTable", {tablebuilder::RsmbBlob({})}, 8, 0, L"", 2},
+                    FirmwareCase{"LengthPastWhatCameBack", {kCut}, kCut.size(), 31, L"", 2},
+                    FirmwareCase{"LargerThan64KB", {kLarge}, kLarge.size(), 31, L"VGN-X90", 2}),
+    [](const testing::TestParamInfo<FirmwareCase>& info) { return std::string(info.param.name); });

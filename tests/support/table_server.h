@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "driver/dmi_table.h"
-#include "sources/dmi_device.h"
+#include "sources/table_device.h"
 
 // A broken promise of the table logic fails the test that sees it; without GoogleTest (fuzzers, tools) it aborts.
 #ifdef EXPECT_TRUE
@@ -31,30 +31,13 @@ struct Reply {
   Bytes bytes; // the `written` bytes
 };
 
-// A driver instance over an image, as DriverEntry builds it; buffers are exact-size heap blocks so that
-// AddressSanitizer sees any access outside them.
-class Driver : public IDmiDevice {
+// A driver instance over an image, as DriverEntry builds it (the program's own in-process server), with checked
+// calls for the driver's tests: their buffers are exact-size heap blocks so that AddressSanitizer sees any
+// access outside them.
+class Driver : public TableDevice {
 public:
-  explicit Driver(Bytes image, const BoardInfoFaults& faults = {}, bool rsmb = false) : m_image(std::move(image)) {
-    m_located = rsmb ? LocateRsmbTable(m_image.data(), m_image.size(), &m_view)
-                     : LocateDmiTable(m_image.data(), m_image.size(), &m_view);
-    if (!m_located) return;
-    uint32_t count = CountDmiStructures(m_view.table, m_view.size);
-    m_entries.reset(new DmiEntry[count ? count : 1]);
-    DmiTable table;
-    IndexDmiTable(m_view, m_entries.get(), count, &table);
-    InitBoardInfoServer(&m_server, table, faults);
-    m_walk = OpenHandle();
-  }
-  // The walk of another open handle of the same device.
-  BoardInfoWalk OpenHandle() const {
-    BoardInfoWalk walk;
-    InitBoardInfoWalk(&m_server, &walk);
-    return walk;
-  }
-  bool Located() const { return m_located; }
-  const DmiTable& Table() const { return m_server.table; }
-  const DmiImage& View() const { return m_view; }
+  explicit Driver(Bytes image, const BoardInfoFaults& faults = {}, bool rsmb = false)
+      : TableDevice(std::move(image), rsmb ? kRsmb : kDumpOrRsmb, faults) {}
 
   Reply Call(const Bytes& request, size_t outSize, BoardInfoWalk* walk = nullptr) {
     std::unique_ptr<uint8_t[]> in(request.empty() ? nullptr : new uint8_t[request.size()]);
@@ -62,8 +45,7 @@ public:
     std::unique_ptr<uint8_t[]> out(outSize ? new uint8_t[outSize] : nullptr);
     if (out) std::memset(out.get(), 0xCC, outSize);
     size_t written = 12345;
-    BoardInfoResult result =
-        BoardInfoCall(&m_server, walk ? walk : &m_walk, in.get(), request.size(), out.get(), outSize, &written);
+    BoardInfoResult result = Serve(walk ? walk : FirstHandle(), in.get(), request.size(), out.get(), outSize, &written);
     Reply reply{result, {}};
     if (result == kBoardInfoReplied) {
       KCC_SERVER_CHECK(written <= outSize);
@@ -80,21 +62,14 @@ public:
   }
   Reply Get(uint16_t handle, BoardInfoWalk* walk = nullptr) { return Get(handle, Table().largest + 3, walk); }
 
-  // The program's seam: one call on the first handle's walk, as the driver's dispatch makes it.
+  // The program's seam, counting the structure requests.
   bool Call(const void* input, uint32_t inputSize, void* output, uint32_t outputSize) override {
     if (inputSize >= 2 && static_cast<const uint8_t*>(input)[0] == 0x51) ++m_structureRequests;
-    size_t written = 0;
-    return BoardInfoCall(&m_server, &m_walk, input, inputSize, output, outputSize, &written) == kBoardInfoReplied;
+    return TableDevice::Call(input, inputSize, output, outputSize);
   }
   unsigned StructureRequests() const { return m_structureRequests; }
 
 private:
-  Bytes m_image;
-  DmiImage m_view{};
-  bool m_located = false;
-  std::unique_ptr<DmiEntry[]> m_entries;
-  BoardInfoServer m_server{};
-  BoardInfoWalk m_walk{};
   unsigned m_structureRequests = 0;
 };
 
