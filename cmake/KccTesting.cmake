@@ -16,13 +16,13 @@ endfunction()
 function(kcc_add_wine_test target)
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests-bin)
   add_test(NAME ${target} COMMAND ${target} ${ARGN})
-  set_tests_properties(${target} PROPERTIES FIXTURES_REQUIRED wineenv RESOURCE_LOCK wineprefix TIMEOUT 600
+  set_tests_properties(${target} PROPERTIES FIXTURES_REQUIRED wineenv RESOURCE_LOCK wineprefix TIMEOUT 600 LABELS wine
                        ENVIRONMENT "KCC_BIN_DIR=${KCC_BIN_DIR};KCC_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endfunction()
 
 # A shell-driven Win32 test (end to end, stress): same fixture, same lock.
 function(kcc_add_wine_script_test name)
   add_test(NAME ${name} COMMAND ${ARGN})
-  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wineenv RESOURCE_LOCK wineprefix TIMEOUT 1200
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wineenv RESOURCE_LOCK wineprefix TIMEOUT 1200 LABELS wine
                        ENVIRONMENT "KCC_TESTENV=${KCC_TESTENV};KCC_BIN_DIR=${KCC_BIN_DIR};KCC_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endfunction()

@@ -13,6 +13,19 @@ driver_location_key='HKLM\SOFTWARE\Varnel Corporation\Shared Info\Shared Service
 wmi_locator_key='HKLM\Software\Classes\CLSID\{4590F811-1D3A-11D0-891F-00AA004B2E24}\InprocServer32'
 wmi_fixture_key='HKLM\Software\KCCSystemInfo\WmiFixture'
 
+# wine_runs_32bit: whether wine can start the 32-bit (i686) programs here. Its 32-bit loader is a 32-bit Linux
+# program, and some virtual machines boot their kernel without 32-bit support (ia32_emulation off).
+wine_runs_32bit() {
+  wine --version >/dev/null 2>&1
+}
+
+# wine_explain_32bit: why wine_runs_32bit said no, for a message.
+wine_explain_32bit() {
+  echo "this machine cannot run 32-bit x86 Linux programs (the kernel's 32-bit emulation is off: it boots with" \
+    "ia32_emulation=off or without IA32_EMULATION), and wine starts the i686 program only through its 32-bit" \
+    "loader /usr/lib/wine/wine"
+}
+
 # wine_env_start STATE_DIR [BIN_DIR]: makes STATE_DIR/prefix once (a copy of $KCC_PREFIX_TEMPLATE when that
 # is a ready prefix), starts Xvfb on a free display and a persistent wineserver, and writes the settings
 # wine_env_load reads; with BIN_DIR, installs BIN_DIR/boardinfo.sys as the demand-start service. Stops what
@@ -20,6 +33,7 @@ wmi_fixture_key='HKLM\Software\KCCSystemInfo\WmiFixture'
 wine_env_start() (
   local dir drivers=${2:-} display
   dir=$(mkdir -p "${1:?state dir}" && cd "$1" && pwd) || return 1
+  wine_runs_32bit || { echo "testenv: cannot start wine: $(wine_explain_32bit)" >&2; return 1; }
   wine_env_vars "$dir"
   if [ -f "$dir/env" ]; then wine_env_stop "$dir" || true; fi
   wine_env_make_prefix "$dir" || return 1
