@@ -116,7 +116,8 @@ void CKCCSystemInfoDlg::GatherSummary(SystemSummary& summary, const GatherHooks&
   CWmiData wmi;
   wmi.SetMessageSink(hooks.messages, hooks.messagesContext);
   CMachineInfo info;
-  summary.walkStatus = info.ReadMachineInfo(hooks.driverCalls);
+  summary.walkStatus = info.ReadMachineInfo(hooks.walkCalls);
+  summary.tableSource = info.m_tableSource;
   info.FormatTexts();
 
   if (IsMakerMachine(info)) summary.systemVersion = info.m_strSysVersion;

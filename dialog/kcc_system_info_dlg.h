@@ -4,17 +4,17 @@
 
 #include "framework/dialog.h"
 #include "framework/text.h"
+#include "sources/machine_info.h"
 #include "wmi/wmi_data.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-class IDmiCallObserver;
-
 // Everything the lists show, gathered before either is filled.
 struct SystemSummary {
-  int walkStatus = 0;     // the collector's: where the driver walk ended (the lists do not show it)
+  int walkStatus = 0;     // the collector's: where the table walk ended (the lists do not show it)
+  TableSource tableSource = TableSource::kNone; // which table it walked
   bool connected = false; // WMI connected; without it the lists stay empty
   std::wstring processor, speed, memory, cache;
   std::wstring manufacturer, model, systemVersion, serialNumber, biosVersion, operatingSystem;
@@ -29,9 +29,9 @@ struct SummaryRow {
   std::wstring value;
 };
 
-// Who else sees the gathering: the driver walk's calls, and WMI's failure messages instead of boxes.
+// Who else sees the gathering: the table walk's calls, and WMI's failure messages instead of boxes.
 struct GatherHooks {
-  IDmiCallObserver* driverCalls = nullptr;
+  IDmiCallObserver* walkCalls = nullptr;
   CWmiData::MessageSink messages = nullptr;
   void* messagesContext = nullptr;
 };

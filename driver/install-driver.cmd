@@ -3,9 +3,21 @@ rem Installs boardinfo.sys, the DMI access driver through which KCCSystemInfo re
 rem table: copies it where Windows keeps drivers, makes it a kernel-driver service that starts with Windows,
 rem starts it, and names it where KCCSystemInfo looks for it. Run it as an administrator; running it again
 rem changes nothing. remove-driver.cmd undoes exactly what it did.
+rem Only 32-bit Windows XP needs it: every later Windows hands KCCSystemInfo the firmware table itself, and
+rem then this changes nothing unless run as "install-driver.cmd /force" (for a test-signed or
+rem Microsoft-signed driver).
 setlocal
 set "here=%~dp0"
 set "me=install-driver"
+set "force="
+if /i "%~1"=="/force" set "force=1"
+if defined force goto admin
+"%here%driver\hastable.exe"
+if errorlevel 1 goto admin
+echo %me%: nothing to install: this Windows gives KCCSystemInfo the firmware table itself, so it needs no driver. Nothing was changed.
+exit /b 0
+
+:admin
 set "svckey=HKLM\SYSTEM\CurrentControlSet\Services\boardinfo"
 set "vendor=HKLM\SOFTWARE\Varnel Corporation"
 set "shared=%vendor%\Shared Info"
@@ -73,9 +85,18 @@ reg add "%svckey%" /v WroteLocation /t REG_DWORD /d 1 /f >nul
 if defined created reg add "%svckey%" /v CreatedKey /d "%created%" /f >nul
 
 :start
+rem A service manager that is still starting (right after Windows or a new wine prefix starts) refuses for
+rem a moment: five tries, a second apart, before the start counts as failed.
+set "tries=x"
+:start_again
 sc start boardinfo >"%TEMP%\kcc-sc-start.txt" 2>&1
 if errorlevel 1 call :already_running
-if errorlevel 1 goto start_failed
+if not errorlevel 1 goto started
+if "%tries%"=="xxxxx" goto start_failed
+set "tries=%tries%x"
+ping -n 2 127.0.0.1 >nul 2>&1
+goto start_again
+:started
 del "%TEMP%\kcc-sc-start.txt" >nul 2>&1
 echo %me%: the boardinfo driver (%build%) is installed and running.
 exit /b 0
@@ -139,7 +160,14 @@ exit /b 1
 echo %me%: cannot write the driver location under %services%. 1>&2
 exit /b 1
 :start_failed
+rem sc says why: its FAILED line carries the error number and Windows' words for it.
 type "%TEMP%\kcc-sc-start.txt" 1>&2
+set "signing="
+find "577" "%TEMP%\kcc-sc-start.txt" >nul
+if not errorlevel 1 set "signing=1"
+find "1275" "%TEMP%\kcc-sc-start.txt" >nul
+if not errorlevel 1 set "signing=1"
 del "%TEMP%\kcc-sc-start.txt" >nul 2>&1
-echo %me%: the boardinfo driver is installed but did not start; 64-bit Windows loads only signed drivers (see README.txt). 1>&2
+if defined signing echo %me%: the boardinfo driver is installed but Windows refused to load it: it is not signed the way this Windows requires (see README.txt). 1>&2
+if not defined signing echo %me%: the boardinfo driver is installed but did not start, for the reason sc gives above. 1>&2
 exit /b 1

@@ -1,4 +1,4 @@
-// Widening of 8-bit texts with the thread's ANSI code page (Latin-1 in native builds); decimal text.
+// Widening of 8-bit texts with the thread's ANSI code page (Latin-1 in native builds), UTF-8, decimal text.
 #include "framework/text.h"
 
 #ifdef _WIN32
@@ -20,6 +20,19 @@ std::wstring WidenAnsi(std::string_view text) {
 #endif
   return wide;
 }
+
+#ifdef _WIN32
+std::string NarrowUtf8(std::wstring_view text) {
+  std::string bytes;
+  if (text.empty()) return bytes;
+  const int length = static_cast<int>(text.size());
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return bytes;
+  bytes.resize(static_cast<size_t>(size));
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, &bytes[0], size, nullptr, nullptr);
+  return bytes;
+}
+#endif
 
 std::string DecimalText(int64_t value, unsigned width, char pad) {
   char digits[20];

@@ -19,4 +19,9 @@ std::wstring WidenAnsi(std::string_view text);
 // characters, zeros after the sign. The program's few numbers need no more of printf than this.
 std::string DecimalText(int64_t value, unsigned width = 0, char pad = ' ');
 
+#ifdef _WIN32
+// UTF-8 of a wide text, for files and consoles; a lone surrogate becomes U+FFFD.
+std::string NarrowUtf8(std::wstring_view text);
+#endif
+
 #endif

@@ -31,6 +31,7 @@ entries = [
     ("install-driver.cmd", "$top/driver/install-driver.cmd"),
     ("remove-driver.cmd", "$top/driver/remove-driver.cmd"),
     ("driver/isadmin.exe", "$bin/isadmin.exe"),
+    ("driver/hastable.exe", "$bin/hastable.exe"),
     ("driver/x86/boardinfo.sys", "$bin/boardinfo.sys"),
     ("driver/x64/boardinfo.sys", "$bin/x64/boardinfo.sys"),
 ]
@@ -41,7 +42,12 @@ with zipfile.ZipFile(sys.argv[1] + ".tmp", "w") as z:
         info.create_system = 0           # MS-DOS: Windows' unzip reads the attributes below
         info.external_attr = 0x20        # FILE_ATTRIBUTE_ARCHIVE
         with open(path, "rb") as f:
-            z.writestr(info, f.read(), compresslevel=9)
+            data = f.read()
+        # Texts with Windows' line ends: Notepad before Windows 10 shows a file of bare LFs as one line,
+        # and cmd reads labels of such a script wrongly at block boundaries.
+        if name.endswith((".txt", ".cmd")):
+            data = data.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
+        z.writestr(info, data, compresslevel=9)
 PY
 mv "$zip.tmp" "$zip"
 echo "package: $zip"

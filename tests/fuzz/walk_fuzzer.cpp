@@ -6,7 +6,7 @@
 #include "driver/dmi_table.h"
 #include "sources/machine_info.h"
 #include "tests/fuzz/replay_device.h"
-#include "tools/capture/capture_format.h"
+#include "capture/capture_format.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ReplayDevice replies(data, size);

@@ -12,7 +12,7 @@ command -v clang-tidy >/dev/null || { echo "lint: clang-tidy is not installed (t
 mapfile -t files < <(python3 - "$build/compile_commands.json" "$top" <<'PY'
 import json, os, sys
 top = sys.argv[2]
-product = ("app/", "sources/", "wmi/", "dialog/", "framework/", "driver/", "tools/isadmin/")
+product = ("app/", "sources/", "wmi/", "dialog/", "framework/", "driver/", "setup/", "capture/")
 seen = set()
 for entry in json.load(open(sys.argv[1])):
     path = os.path.relpath(os.path.join(entry["directory"], entry["file"]), top)

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # The release zip as a Windows user goes: unpacked into C:\Program Files\KCCSystemInfo of a fresh prefix,
-# install-driver.cmd run with wine's cmd (refused first under a token without administrator rights), the
-# program's dialog read, the install run again from a 32-bit command prompt, then remove-driver.cmd.
-#   release_test.sh DIST_DIR BIN_DIR RUN_RESTRICTED STATE_DIR
+# install-driver.cmd run with wine's cmd (nothing to install where Windows gives the firmware table; with
+# /force refused first under a token without administrator rights), the program's dialog read, the install
+# run again from a 32-bit command prompt, then remove-driver.cmd. --zip-only checks the zip alone, without wine.
+#   release_test.sh [--zip-only] DIST_DIR BIN_DIR RUN_RESTRICTED STATE_DIR
 set -uo pipefail
+zip_only=
+if [ "${1:-}" = --zip-only ]; then zip_only=1; shift; fi
 dist=${1:?dist} bin=${2:?bin} restricted=${3:?run_restricted.exe} state=${4:?state dir}
 top=$(cd "$(dirname "$0")/../.." && pwd)
 . "$top/tools/lib/wine-env.sh"
@@ -19,6 +22,23 @@ check() { # check NAME COMMAND...: one named expectation
 "$top/tools/package.sh" --bin "$bin" "$state.repack" >/dev/null
 check "the zip packs to the same bytes again" cmp -s "$zip" "$state.repack/$(basename "$zip")"
 rm -rf "$state.repack"
+# Every file a user needs, and the texts with Windows' line ends (Notepad before Windows 10, cmd's labels).
+listing=$(python3 -m zipfile -l "$zip")
+for file in KCCSystemInfo.exe KCCSystemInfoENU.dll KCCSystemInfoJPN.dll KCCCapture.exe README.txt install-driver.cmd \
+            remove-driver.cmd driver/isadmin.exe driver/hastable.exe driver/x86/boardinfo.sys driver/x64/boardinfo.sys; do
+  check "the zip holds $file" grep -q "^$file " <<< "$listing"
+done
+for text in README.txt install-driver.cmd remove-driver.cmd; do
+  check "$text has CR LF line ends only" python3 -c '
+import sys, zipfile
+data = zipfile.ZipFile(sys.argv[1]).read(sys.argv[2])
+sys.exit(0 if data.count(b"\n") == data.count(b"\r\n") > 0 else 1)' "$zip" "$text"
+done
+if [ -n "$zip_only" ]; then
+  echo "release zip: $passed passed, $failed failed"
+  [ "$failed" = 0 ]
+  exit
+fi
 
 # A fresh prefix each run: copied from the replay template when there is one.
 rm -rf "$state"
@@ -58,9 +78,18 @@ dialog() {
 row() { grep -P "^$1\t$2\t" "$3" | cut -f4; }
 hardware=$(resource_id IDC_LIST_HARDWARE)
 
-# 1. Without administrator rights: a clear refusal, and nothing changed.
+# 0. Windows hands out its firmware table (wine does, as Vista and later do): nothing to install.
 snapshot "$work/fresh.txt"
-wine "$restricted" cmd /c "$install" > "$work/refused.out" 2>&1
+wine cmd /c "$install" > "$work/nothing.out" 2>&1
+check "nothing to install where Windows gives the firmware table: $(tr -d '\r' < "$work/nothing.out")" [ $? = 0 ]
+check "it says so" grep -q 'nothing to install' "$work/nothing.out"
+snapshot "$work/after-nothing.txt"
+check "and changes nothing" cmp -s "$work/fresh.txt" "$work/after-nothing.txt"
+dialog "$work/firmware.txt"
+check "the dialog opens without a driver" [ "$(row "$hardware" 1 "$work/firmware.txt")" = "Unknown" ]
+
+# 1. Without administrator rights: a clear refusal, and nothing changed.
+wine "$restricted" cmd /c "$install" /force > "$work/refused.out" 2>&1
 status=$?
 check "refused without administrator rights (status $status)" [ "$status" = 1 ]
 check "the refusal says why" grep -q 'needs administrator rights' "$work/refused.out"
@@ -70,15 +99,16 @@ check "a refusal changes nothing" cmp -s "$work/fresh.txt" "$work/after-refusal.
 # 2. Another driver named by the location value: said, and nothing changed.
 wine reg add "$services" /v boardinfo /d 'C:\Maker\boardinfo.sys' /reg:32 /f >/dev/null 2>&1
 snapshot "$work/maker.txt"
-wine cmd /c "$install" > "$work/maker.out" 2>&1
+wine cmd /c "$install" /force > "$work/maker.out" 2>&1
 check "another driver's location is left alone" [ $? = 1 ]
 check "it says so" grep -q 'already names another driver' "$work/maker.out"
 snapshot "$work/after-maker.txt"
 check "nothing changed beside another driver" cmp -s "$work/maker.txt" "$work/after-maker.txt"
 wine reg delete 'HKLM\SOFTWARE\Varnel Corporation' /reg:32 /f >/dev/null 2>&1
 
-# 3. The install, then the dialog with the processor from the installed driver serving a table file.
-wine cmd /c "$install" > "$work/install.out" 2>&1
+# 3. The install (/force, as for a test-signed driver), then the dialog with the processor from the installed
+# driver serving a table file.
+wine cmd /c "$install" /force > "$work/install.out" 2>&1
 check "install-driver.cmd succeeds: $(tr -d '\r' < "$work/install.out")" [ $? = 0 ]
 check "the x64 driver is where Windows keeps drivers" cmp -s "$driver_file" "$folder/driver/x64/boardinfo.sys"
 check "the service starts with Windows" sh -c "wine reg query '$svckey' /v Start | grep -q 0x2"
@@ -102,7 +132,7 @@ check "and says which" grep -q 'cannot create the folder C:.no such folder.captu
 
 # 4. The install again, from a 32-bit command prompt (System32 redirected): nothing changes.
 snapshot "$work/installed-state.txt"
-wine 'C:\windows\syswow64\cmd.exe' /c "$install" > "$work/again.out" 2>&1
+wine 'C:\windows\syswow64\cmd.exe' /c "$install" /force > "$work/again.out" 2>&1
 check "a second install succeeds: $(tr -d '\r' < "$work/again.out")" [ $? = 0 ]
 snapshot "$work/again-state.txt"
 check "a second install changes nothing" diff -u "$work/installed-state.txt" "$work/again-state.txt"

@@ -2,8 +2,8 @@
 #include "driver/dmi_table.h"
 #include "tools/bench/command_line.h"
 #include "tools/bench/stats.h"
-#include "tools/capture/capture_format.h"
-#include "tools/dlgread/text_escape.h"
+#include "capture/capture_format.h"
+#include "capture/summary_lines.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ struct EscapeCase {
 class EscapeField : public ::testing::TestWithParam<EscapeCase> {};
 
 TEST_P(EscapeField, WritesControlCharactersAsTwoCharacters) {
-  EXPECT_EQ(GetParam().expected, dlgread::EscapeField(GetParam().text));
+  EXPECT_EQ(GetParam().expected, summary::EscapeField(GetParam().text));
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, EscapeField,

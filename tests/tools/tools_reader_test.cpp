@@ -1,5 +1,6 @@
 // Tests of the dialog reader's Win32 part against the real API: windows, lists, message boxes, paths.
 #include "tools/bench/command_line.h"
+#include "framework/text.h"
 #include "tools/dlgread/dialog_reader.h"
 
 #include <commctrl.h>
@@ -197,12 +198,12 @@ INSTANTIATE_TEST_SUITE_P(
                       BoxCase{L"Cancel too", L"one line", MB_OKCANCEL | MB_ICONWARNING, true}));
 
 TEST(Utf8, ConvertsFromUtf16) {
-  EXPECT_EQ("", dlgread::ToUtf8(L""));
-  EXPECT_EQ("abc", dlgread::ToUtf8(L"abc"));
-  EXPECT_EQ("\xe6\x97\xa5\xe6\x9c\xac", dlgread::ToUtf8(L"\u65e5\u672c"));
-  EXPECT_EQ("\xf0\x9f\x98\x80", dlgread::ToUtf8(L"\U0001F600"));
+  EXPECT_EQ("", NarrowUtf8(L""));
+  EXPECT_EQ("abc", NarrowUtf8(L"abc"));
+  EXPECT_EQ("\xe6\x97\xa5\xe6\x9c\xac", NarrowUtf8(L"\u65e5\u672c"));
+  EXPECT_EQ("\xf0\x9f\x98\x80", NarrowUtf8(L"\U0001F600"));
   // An unpaired surrogate cannot be UTF-8: it becomes the replacement character.
-  EXPECT_EQ("a\xef\xbf\xbd" "b", dlgread::ToUtf8(std::wstring(L"a\xd800" L"b")));
+  EXPECT_EQ("a\xef\xbf\xbd" "b", NarrowUtf8(std::wstring(L"a\xd800" L"b")));
 }
 
 TEST(WindowsPath, MapsUnixPathsThroughWine) {

@@ -2,7 +2,7 @@
 #include "tools/bench/command_line.h"
 #include "tools/bench/stats.h"
 #include "tools/dlgread/dialog_reader.h"
-#include "tools/dlgread/text_escape.h"
+#include "capture/summary_lines.h"
 
 #include <psapi.h>
 
@@ -131,7 +131,7 @@ bool RunOnce(const Settings& settings, const std::wstring& commandLine, RunResul
       return false;
     }
     if (dlgread::NowMs() >= end) {
-      Err(L"launchtime: dialog \"" + dlgread::EscapeField(settings.caption) + L"\" not ready within " +
+      Err(L"launchtime: dialog \"" + summary::EscapeField(settings.caption) + L"\" not ready within " +
           Number(settings.timeoutMs) + L" ms\n");
       return false;
     }

@@ -1,6 +1,8 @@
 // Reads the program's dialog from another process: finding it, answering its message boxes, its lists.
 #include "tools/dlgread/dialog_reader.h"
 
+#include "framework/text.h"
+
 #include <commctrl.h>
 
 #include "framework/handles.h"
@@ -466,18 +468,9 @@ bool MeasureTexts(HWND dialog, HFONT font, std::vector<TextFit>& fits, DWORD& er
 
 ULONGLONG NowMs() { return ::GetTickCount64(); }
 
-std::string ToUtf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-  if (size <= 0) return std::string();
-  std::string bytes(static_cast<size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size, nullptr, nullptr);
-  return bytes;
-}
 
 bool WriteText(HANDLE handle, const std::wstring& text) {
-  const std::string bytes = ToUtf8(text);
+  const std::string bytes = NarrowUtf8(text);
   size_t done = 0;
   while (done < bytes.size()) {
     DWORD written = 0;
@@ -499,7 +492,7 @@ std::wstring WindowsPath(const std::wstring& path) {
   DosFileName dosFileName;
   static_assert(sizeof(dosFileName) == sizeof(address), "function pointers of one size");
   ::CopyMemory(&dosFileName, &address, sizeof(address));
-  WCHAR* dos = dosFileName(ToUtf8(path).c_str());
+  WCHAR* dos = dosFileName(NarrowUtf8(path).c_str());
   if (!dos) return path;
   std::wstring result(dos);
   ::HeapFree(::GetProcessHeap(), 0, dos);

@@ -97,8 +97,6 @@ bool MeasureTexts(HWND dialog, HFONT font, std::vector<TextFit>& fits, DWORD& er
 // Milliseconds since some fixed point, for time-outs.
 ULONGLONG NowMs();
 
-// UTF-8 bytes of a UTF-16 text (an unpaired surrogate becomes U+FFFD).
-std::string ToUtf8(const std::wstring& text);
 // Writes the UTF-8 bytes of `text` as they are: no code-page or line-end translation.
 bool WriteText(HANDLE handle, const std::wstring& text);
 // A Unix path (as a shell under wine passes it) turned into the Windows path of the same file;

@@ -1,7 +1,7 @@
 // dlgread: waits for the running program's dialog, answers its message boxes, prints its lists.
 #include "framework/handles.h"
 #include "tools/dlgread/dialog_reader.h"
-#include "tools/dlgread/text_escape.h"
+#include "capture/summary_lines.h"
 
 #include "res/resource.h"
 
@@ -65,7 +65,7 @@ std::wstring Hex(ULONG_PTR value) {
   return buffer;
 }
 
-std::wstring Quoted(const std::wstring& caption) { return L"\"" + dlgread::EscapeField(caption) + L"\""; }
+std::wstring Quoted(const std::wstring& caption) { return L"\"" + summary::EscapeField(caption) + L"\""; }
 
 struct Options {
   DWORD pid = dlgread::kAnyProcess;
@@ -76,7 +76,7 @@ struct Options {
 };
 
 void PrintBox(const dlgread::Box& box, bool icons) {
-  std::wstring line = dlgread::BoxLine(box.caption, box.text);
+  std::wstring line = summary::BoxLine(box.caption, box.text);
   if (icons) line += box.icon ? L"\ticon" : L"\tnoicon";
   Out(line + L"\n");
 }
@@ -144,7 +144,7 @@ int Lists(const Options& options, const std::wstring& caption, bool replay) {
     }
     for (size_t row = 0; row < content.rows.size(); ++row)
       text += std::wstring(replay ? L"row\t" : L"") +
-              dlgread::RowLine(id, row, content.rows[row].first, content.rows[row].second) + L"\n";
+              summary::RowLine(id, row, content.rows[row].first, content.rows[row].second) + L"\n";
   }
   Out(text);
   return kOk;
@@ -181,9 +181,9 @@ int Controls(const Options& options, const std::wstring& caption) {
   ::EnumChildWindows(dialog, CollectChild, reinterpret_cast<LPARAM>(&children));
   std::wstring text;
   for (HWND child : children) {
-    text += L"control\t" + Number(::GetDlgCtrlID(child) & 0xFFFF) + L"\t" + dlgread::EscapeField(dlgread::ClassName(child)) +
+    text += L"control\t" + Number(::GetDlgCtrlID(child) & 0xFFFF) + L"\t" + summary::EscapeField(dlgread::ClassName(child)) +
             L"\t" + (::IsWindowVisible(child) ? L"visible" : L"hidden") + L"\t" +
-            dlgread::EscapeField(dlgread::WindowText(child)) + L"\n";
+            summary::EscapeField(dlgread::WindowText(child)) + L"\n";
   }
   Out(text);
   return kOk;
@@ -273,8 +273,8 @@ int Copy(const Options& options, const std::wstring& caption) {
     if (end == std::wstring::npos) end = text.size();
     const std::wstring line = text.substr(start, end - start);
     const size_t tab = line.find(L'\t');
-    out += L"copied\t" + dlgread::EscapeField(line.substr(0, tab)) + L"\t" +
-           (tab == std::wstring::npos ? L"" : dlgread::EscapeField(line.substr(tab + 1))) + L"\n";
+    out += L"copied\t" + summary::EscapeField(line.substr(0, tab)) + L"\t" +
+           (tab == std::wstring::npos ? L"" : summary::EscapeField(line.substr(tab + 1))) + L"\n";
     start = end + 2;
   }
   Out(out);
@@ -308,11 +308,11 @@ int Fit(const Options& options, const std::wstring& caption, const std::wstring&
       ::DeleteObject(font);
       return kNotFound;
     }
-    text += L"dialog\t" + dlgread::EscapeField(dlgread::WindowText(dialog)) + L"\n";
+    text += L"dialog\t" + summary::EscapeField(dlgread::WindowText(dialog)) + L"\n";
     for (const dlgread::TextFit& fit : fits) {
       text += L"fit\t" + Number(fit.control) + L"\t" + Number(fit.row) + L"\t" + Number(fit.column) + L"\t" +
               Number(fit.needed) + L"\t" + Number(fit.available) + L"\t" + (fit.needed <= fit.available ? L"ok" : L"cut") +
-              L"\t" + dlgread::EscapeField(fit.text) + L"\n";
+              L"\t" + summary::EscapeField(fit.text) + L"\n";
     }
   }
   ::DeleteObject(font);
@@ -335,7 +335,7 @@ int String(const std::wstring& file, unsigned long id) {
     Err(L"dlgread: no string " + Number(id) + L" in " + path + L"\n");
     return kNotFound;
   }
-  Out(dlgread::EscapeField(std::wstring(text, static_cast<size_t>(length))) + L"\n");
+  Out(summary::EscapeField(std::wstring(text, static_cast<size_t>(length))) + L"\n");
   return kOk;
 }
 

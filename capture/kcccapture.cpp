@@ -7,10 +7,11 @@
 #include "res/resource.h"
 #include "res/version.h"
 #include "sources/dmi_device.h"
+#include "sources/firmware_table.h"
 #include "sources/machine_info.h"
-#include "tools/capture/capture_format.h"
+#include "capture/capture_format.h"
 #include "tools/dlgread/dialog_reader.h"
-#include "tools/dlgread/text_escape.h"
+#include "capture/summary_lines.h"
 #include "wmi/wmi_data.h"
 #include "wmi/wmi_queries.h"
 
@@ -38,7 +39,7 @@ const wchar_t kWindowsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion";
 const wchar_t kWindowsNtKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
 
 void Complain(const std::wstring& message) {
-  const std::string text = "KCCCapture: " + dlgread::ToUtf8(message) + "\n";
+  const std::string text = "KCCCapture: " + NarrowUtf8(message) + "\n";
   std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
@@ -55,11 +56,47 @@ std::wstring Hex(const Bytes& bytes) {
 
 std::wstring Number(unsigned long long value) { return std::to_wstring(value); }
 
-// The folder the capture writes to; each file is written whole or reported.
+// Windows' own words for an error code, without the line break FormatMessage ends them with.
+std::wstring ErrorText(DWORD error) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  LocalMemory owned;
+  owned.Reset(buffer);
+  std::wstring text(buffer ? buffer : L"", length);
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' || text.back() == L'.'))
+    text.pop_back();
+  return (text.empty() ? L"error" : text) + L" (" + Number(error) + L")";
+}
+
+// Every file a capture may write. A capture owns these names in its folder: what an earlier capture left
+// there and this one does not write again is removed first, so that nothing of it replays with this one.
+const wchar_t* const kCaptureFiles[] = {L"smbios.bin",  L"wmi.ini",     L"registry.reg",      L"oeminfo.ini",
+                                        L"summary.txt", L"capture.txt", L"no-driver-service", L"firmware-table"};
+
+// The folder the capture writes to; each file is written whole, and each kind of failure said once.
 class Folder {
 public:
   explicit Folder(std::wstring path) : m_path(std::move(path)) {}
-  bool Create() const { return ::CreateDirectoryW(m_path.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS; }
+
+  // Makes the folder, or takes an existing one after removing an earlier capture's files.
+  bool Prepare() {
+    const DWORD attributes = ::GetFileAttributesW(m_path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      Complain(m_path + L" is a file, not a folder: name a folder for the capture");
+      return false;
+    }
+    if (attributes == INVALID_FILE_ATTRIBUTES && !::CreateDirectoryW(m_path.c_str(), nullptr)) {
+      Complain(L"cannot create the folder " + m_path + L": " + ErrorText(::GetLastError()));
+      return false;
+    }
+    for (const wchar_t* name : kCaptureFiles) {
+      if (!::DeleteFileW(PathOf(name).c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+        Fail(L"cannot remove the earlier capture's " + PathOf(name));
+    }
+    return !m_failed;
+  }
   std::wstring PathOf(const wchar_t* name) const { return m_path + L"\\" + name; }
 
   bool Write(const wchar_t* name, const void* data, size_t size) {
@@ -68,21 +105,35 @@ public:
     DWORD written = 0;
     const bool ok = file && ::WriteFile(file.Get(), data, static_cast<DWORD>(size), &written, nullptr) &&
                     written == size;
-    if (!ok) {
-      Complain(L"cannot write " + PathOf(name) + L" (error " + Number(::GetLastError()) + L")");
-      m_failed = true;
-    }
+    if (!ok) Fail(L"cannot write " + PathOf(name));
     return ok;
   }
   bool WriteUtf8(const wchar_t* name, const std::wstring& text, bool bom) {
-    const std::string bytes = (bom ? "\xEF\xBB\xBF" : "") + dlgread::ToUtf8(text);
+    const std::string bytes = (bom ? "\xEF\xBB\xBF" : "") + NarrowUtf8(text);
     return Write(name, bytes.data(), bytes.size());
   }
+  bool Copy(const std::wstring& from, const wchar_t* name) {
+    const bool ok = ::CopyFileW(from.c_str(), PathOf(name).c_str(), FALSE) != FALSE;
+    if (!ok) Fail(L"cannot copy " + from);
+    return ok;
+  }
   bool Failed() const { return m_failed; }
+  const std::wstring& Path() const { return m_path; }
 
 private:
+  // The first failure of each error says which file and why; the same error again is not repeated.
+  void Fail(const std::wstring& what) {
+    const DWORD error = ::GetLastError();
+    m_failed = true;
+    for (DWORD seen : m_errors)
+      if (seen == error) return;
+    m_errors.push_back(error);
+    Complain(what + L": " + ErrorText(error));
+  }
+
   std::wstring m_path;
   bool m_failed = false;
+  std::vector<DWORD> m_errors;
 };
 
 // Every call the program's walk makes, kept for rebuilding the table.
@@ -101,23 +152,7 @@ private:
 
 // The message boxes the gathering would have shown, in order, as the replay prints them.
 void KeepMessage(void* context, const std::wstring& caption, const std::wstring& text) {
-  static_cast<std::wstring*>(context)->append(dlgread::BoxLine(caption, text) + L"\n");
-}
-
-// ---- the firmware table ----
-
-Bytes FirmwareTableRsmb() {
-  using GetTable = UINT(WINAPI*)(DWORD, DWORD, PVOID, DWORD);
-  // Vista and later; XP has no such function.
-  const auto get = reinterpret_cast<GetTable>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetSystemFirmwareTable")));
-  if (!get) return Bytes();
-  const DWORD rsmb = 'R' << 24 | 'S' << 16 | 'M' << 8 | 'B';
-  const UINT size = get(rsmb, 0, nullptr, 0);
-  if (size == 0) return Bytes();
-  Bytes blob(size);
-  if (get(rsmb, 0, blob.data(), size) != size) return Bytes();
-  return blob;
+  static_cast<std::wstring*>(context)->append(summary::BoxLine(caption, text) + L"\n");
 }
 
 // ---- WMI, as the queries answer, for the fixture provider ----
@@ -278,10 +313,7 @@ std::wstring WalkStatusText(int status) {
 
 int Run(const std::wstring& folderPath, bool redact) {
   Folder folder(folderPath);
-  if (!folder.Create()) {
-    Complain(L"cannot create the folder " + folderPath + L" (error " + Number(::GetLastError()) + L")");
-    return kFolderUnwritable;
-  }
+  if (!folder.Prepare()) return kFolderUnwritable;
   int status = kCaptured;
 
   // The labels come from the program's own satellite beside this tool.
@@ -300,40 +332,49 @@ int Run(const std::wstring& folderPath, bool redact) {
   SystemSummary summary;
   CKCCSystemInfoDlg dialog(nullptr);
   GatherHooks hooks;
-  hooks.driverCalls = &walk;
+  hooks.walkCalls = &walk;
   hooks.messages = &KeepMessage;
   hooks.messagesContext = &boxes;
   dialog.GatherSummary(summary, hooks);
   if (redact) summary.serialNumber = capture::Placeholder(summary.serialNumber);
 
-  // smbios.bin: rebuilt from the walk's replies; without any, the firmware table.
+  // smbios.bin: the structures the walk got, in their order, whichever table served them.
   const capture::WalkRecord& record = walk.Record();
-  const Bytes rsmb = FirmwareTableRsmb();
+  const Bytes rsmb = ReadWindowsFirmwareTable();
   std::wstring tableSource;
   Bytes dump;
-  const bool fromDriver = !record.Structures().empty();
-  if (fromDriver) {
+  if (!record.Structures().empty()) {
     const uint8_t major = record.Information()[1];
     // The information reply gives no minor version: the firmware table's, when it is the same table version.
     const uint8_t minor = rsmb.size() >= 8 && rsmb[1] == major ? rsmb[2] : 0;
     dump = capture::DumpOfStructures(record.Structures(), major, minor);
-    tableSource = L"the boardinfo driver: the " + Number(record.Structures().size()) +
-                  L" structures its replies gave, in the order they came";
-  } else if (!rsmb.empty()) {
-    dump = capture::DumpOfRsmb(rsmb.data(), rsmb.size());
-    tableSource = L"the firmware table (GetSystemFirmwareTable 'RSMB'): the driver gave no structure";
-  } else {
-    tableSource = L"none: the driver gave no structure and Windows has no firmware table to give";
+  }
+  const std::wstring structures = Number(record.Structures().size()) + L" structures the walk got, in their order";
+  switch (summary.tableSource) {
+  case TableSource::kDriver:
+    tableSource = L"the boardinfo driver: the " + structures;
+    break;
+  case TableSource::kFirmware:
+    tableSource = L"Windows' firmware table (GetSystemFirmwareTable 'RSMB'), as no boardinfo driver could be opened: the " +
+                  structures;
+    break;
+  case TableSource::kNone:
+    tableSource = L"none: no boardinfo driver could be opened and Windows gave no firmware table";
+    break;
   }
   if (!dump.empty()) {
     if (redact) capture::RedactDump(dump);
     folder.Write(L"smbios.bin", dump.data(), dump.size());
   }
+  // The replay serves the table through its driver either way; these say what the machine had instead.
+  if (summary.tableSource == TableSource::kFirmware) folder.Write(L"firmware-table", "", 0);
   // A driver that is registered but gave nothing must not be served by the replay either.
-  if (!fromDriver && summary.walkStatus >= kWalkNoCurrentDirectory) folder.Write(L"no-driver-service", "", 0);
+  if (summary.tableSource == TableSource::kNone && summary.walkStatus >= kWalkNoCurrentDirectory)
+    folder.Write(L"no-driver-service", "", 0);
   if (summary.walkStatus != kWalkComplete) {
-    Complain(L"the boardinfo driver: " + WalkStatusText(summary.walkStatus) + L" (status " +
-             Number(summary.walkStatus) + L")");
+    const bool none = summary.tableSource == TableSource::kNone;
+    Complain((none ? L"no table: " : L"the table walk: ") + WalkStatusText(summary.walkStatus) +
+             (none ? L", and Windows gave no firmware table" : L"") + L" (status " + Number(summary.walkStatus) + L")");
     status = kDriverTrouble;
   }
 
@@ -353,17 +394,13 @@ int Run(const std::wstring& folderPath, bool redact) {
   wchar_t system[MAX_PATH];
   const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
   const std::wstring oeminfo = std::wstring(system, length < MAX_PATH ? length : 0) + L"\\oeminfo.ini";
-  if (::GetFileAttributesW(oeminfo.c_str()) != INVALID_FILE_ATTRIBUTES &&
-      !::CopyFileW(oeminfo.c_str(), folder.PathOf(L"oeminfo.ini").c_str(), FALSE)) {
-    Complain(L"cannot copy " + oeminfo + L" (error " + Number(::GetLastError()) + L")");
-    status = status == kCaptured ? kFolderUnwritable : status;
-  }
+  if (::GetFileAttributesW(oeminfo.c_str()) != INVALID_FILE_ATTRIBUTES) folder.Copy(oeminfo, L"oeminfo.ini");
 
   std::wstring rows = boxes;
   std::vector<int> counts(2, 0);
   for (const SummaryRow& row : CKCCSystemInfoDlg::SummaryRows(summary)) {
     int& count = counts[row.list == IDC_LIST_HARDWARE ? 0 : 1];
-    rows += L"row\t" + dlgread::RowLine(row.list, static_cast<size_t>(count++), row.label, row.value) + L"\n";
+    rows += L"row\t" + summary::RowLine(row.list, static_cast<size_t>(count++), row.label, row.value) + L"\n";
   }
   folder.WriteUtf8(L"summary.txt", rows, false);
 
@@ -385,16 +422,20 @@ int Run(const std::wstring& folderPath, bool redact) {
            Number(version.dwMajorVersion) + L"." + Number(version.dwMinorVersion) + L"." +
            Number(version.dwBuildNumber) + L")\r\n";
   notes += L"Program version: " KCC_VERSION_TEXT L"\r\n";
-  notes += L"Driver walk: status " + Number(summary.walkStatus) + L", " + WalkStatusText(summary.walkStatus) + L"; " +
+  notes += L"Table walk: status " + Number(summary.walkStatus) + L", " + WalkStatusText(summary.walkStatus) + L"; " +
            Number(record.Calls()) + L" calls\r\n";
+  notes += L"Table source: " + std::wstring(summary.tableSource == TableSource::kDriver     ? L"driver"
+                                            : summary.tableSource == TableSource::kFirmware ? L"firmware table"
+                                                                                            : L"none") +
+           L"\r\n";
   if (record.HasInformation()) {
     const Bytes& info = record.Information();
-    notes += L"Driver information reply: " + Hex(info) + L" (status " + Number(info[0]) + L", revision " +
+    notes += L"Information reply: " + Hex(info) + L" (status " + Number(info[0]) + L", revision " +
              Number(info[1]) + L", " + Number(info[2] | (info[3] << 8)) + L" structures, largest " +
              Number(info[4] | (info[5] << 8)) + L" bytes, table size " + Number(info[10] | (info[11] << 8)) +
              L")\r\n";
   } else {
-    notes += L"Driver information reply: none\r\n";
+    notes += L"Information reply: none\r\n";
   }
   notes += L"smbios.bin: " + tableSource + L"\r\n";
   notes += L"WMI: " + std::wstring(wmi.connected ? L"connected" : L"did not connect") + L"\r\n";
@@ -416,6 +457,7 @@ int Run(const std::wstring& folderPath, bool redact) {
   folder.WriteUtf8(L"capture.txt", notes, false);
 
   if (folder.Failed() && status == kCaptured) status = kFolderUnwritable;
+  Complain(L"the capture is in " + folder.Path() + (folder.Failed() ? L", without the files above" : L""));
   return status;
 }
 

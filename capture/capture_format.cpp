@@ -1,5 +1,5 @@
 // The capture's file formats, apart from Windows: the dump rebuilt from driver replies, redaction, .reg lines.
-#include "tools/capture/capture_format.h"
+#include "capture/capture_format.h"
 
 #include <stdio.h>
 

@@ -1,6 +1,6 @@
 // The capture's file formats, apart from Windows: the dump rebuilt from driver replies, redaction, .reg lines.
-#ifndef KCC_TOOLS_CAPTURE_CAPTURE_FORMAT_H
-#define KCC_TOOLS_CAPTURE_CAPTURE_FORMAT_H
+#ifndef KCC_CAPTURE_CAPTURE_FORMAT_H
+#define KCC_CAPTURE_CAPTURE_FORMAT_H
 
 #include <stddef.h>
 #include <stdint.h>

@@ -1,7 +1,7 @@
-// Escaping of list and message-box texts for the reader's one-item-per-line, tab-separated output.
-#include "tools/dlgread/text_escape.h"
+// The summary's lines: escaped fields, message-box and row lines.
+#include "capture/summary_lines.h"
 
-namespace dlgread {
+namespace summary {
 
 std::wstring EscapeField(const std::wstring& text) {
   std::wstring out;
@@ -26,4 +26,4 @@ std::wstring RowLine(int list, size_t row, const std::wstring& label, const std:
          EscapeField(value);
 }
 
-} // namespace dlgread
+} // namespace summary
