@@ -118,7 +118,7 @@ std::wstring RegistryValueLine(const std::wstring& name, uint32_t type, const By
   const uint32_t kString = 1, kDword = 4;
   if (type == kDword && data.size() == 4) {
     wchar_t number[16];
-    swprintf(number, 16, L"dword:%08x", static_cast<unsigned>(data[0] | (data[1] << 8) | (data[2] << 16)) |
+    (void)swprintf(number, 16, L"dword:%08x", static_cast<unsigned>(data[0] | (data[1] << 8) | (data[2] << 16)) |
                                             (static_cast<unsigned>(data[3]) << 24));
     return line + number;
   }
@@ -137,13 +137,13 @@ std::wstring RegistryValueLine(const std::wstring& name, uint32_t type, const By
   }
   wchar_t prefix[16];
   if (type == 3)
-    swprintf(prefix, 16, L"hex:");
+    (void)swprintf(prefix, 16, L"hex:");
   else
-    swprintf(prefix, 16, L"hex(%x):", type);
+    (void)swprintf(prefix, 16, L"hex(%x):", type);
   line += prefix;
   for (size_t i = 0; i < data.size(); ++i) {
     wchar_t byte[4];
-    swprintf(byte, 4, L"%02x", data[i]);
+    (void)swprintf(byte, 4, L"%02x", data[i]); // the buffers fit every value: nothing is cut
     if (i > 0) line += L',';
     line += byte;
   }

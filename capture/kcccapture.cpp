@@ -40,14 +40,14 @@ const wchar_t kWindowsNtKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersio
 
 void Complain(const std::wstring& message) {
   const std::string text = "KCCCapture: " + NarrowUtf8(message) + "\n";
-  std::fwrite(text.data(), 1, text.size(), stderr);
+  (void)std::fwrite(text.data(), 1, text.size(), stderr); // nowhere left to report a failed report
 }
 
 std::wstring Hex(const Bytes& bytes) {
   std::wstring text;
   for (size_t i = 0; i < bytes.size(); ++i) {
     wchar_t byte[4];
-    std::swprintf(byte, 4, L"%02X", bytes[i]);
+    (void)std::swprintf(byte, 4, L"%02X", bytes[i]);
     if (i > 0) text += L' ';
     text += byte;
   }
@@ -413,7 +413,7 @@ int Run(const std::wstring& folderPath, bool redact) {
   SYSTEMTIME now{};
   ::GetSystemTime(&now);
   wchar_t date[64];
-  std::swprintf(date, 64, L"%04u-%02u-%02u %02u:%02u:%02u UTC", now.wYear, now.wMonth, now.wDay, now.wHour,
+  (void)std::swprintf(date, 64, L"%04u-%02u-%02u %02u:%02u:%02u UTC", now.wYear, now.wMonth, now.wDay, now.wHour,
                 now.wMinute, now.wSecond);
   std::wstring notes = L"KCCCapture " KCC_VERSION_TEXT L"\r\n";
   notes += L"Date: " + std::wstring(date) + L"\r\n";
@@ -481,7 +481,7 @@ int main() {
       usage = true;
   }
   if (usage || folder.empty()) {
-    std::fputs("usage: KCCCapture.exe FOLDER [/redact]\n"
+    (void)std::fputs("usage: KCCCapture.exe FOLDER [/redact]\n"
                "Writes what KCCSystemInfo reads on this machine into FOLDER, for support to replay.\n"
                "/redact replaces serial numbers and the system UUID by placeholders of the same length.\n",
                stderr);

@@ -293,16 +293,15 @@ namespace {
 // The dialog whose Ctrl+C the message filter serves; one modal main dialog at a time.
 const CKCCSystemInfoDlg* g_copyDialog = nullptr;
 
-// Keys reach the focused control, not the dialog: the modal loop's message filter sees them first.
+// Keys reach the focused control, not the dialog: the modal loop's message filter sees them first. Like the
+// dialog procedure, the hook lets no exception unwind into user32.
 LRESULT CALLBACK CopyShortcut(int code, WPARAM wParam, LPARAM lParam) {
   const MSG* msg = reinterpret_cast<const MSG*>(lParam);
   if (code == MSGF_DIALOGBOX && g_copyDialog && msg && msg->message == WM_KEYDOWN && msg->wParam == 'C' &&
       (::GetKeyState(VK_CONTROL) & 0x8000) && !(::GetKeyState(VK_MENU) & 0x8000)) {
     const HWND dialog = g_copyDialog->GetSafeHwnd();
-    if (dialog && (msg->hwnd == dialog || ::IsChild(dialog, msg->hwnd))) {
-      g_copyDialog->CopySummary();
-      return TRUE;
-    }
+    if (dialog && (msg->hwnd == dialog || ::IsChild(dialog, msg->hwnd)))
+      return AfxCallbackBarrier<LRESULT>([] { return g_copyDialog->CopySummary(), TRUE; }, TRUE);
   }
   return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -346,7 +345,11 @@ bool CKCCSystemInfoDlg::CopySummary() const {
 }
 
 void CKCCSystemInfoDlg::OnContextMenu(HWND window, POINT point) {
-  if (window != m_listHardware.GetSafeHwnd() && window != m_listSystem.GetSafeHwnd()) return;
+  // Everything else, the caption with its window menu above all, keeps the platform's menu.
+  if (window != m_listHardware.GetSafeHwnd() && window != m_listSystem.GetSafeHwnd()) {
+    Default();
+    return;
+  }
   std::wstring copy;
   if (!LoadResourceString(IDS_COPY, copy)) return;
   if (point.x == -1 && point.y == -1) { // Shift+F10 or the menu key: at the list's corner

@@ -99,18 +99,19 @@ void CDialog::OnDestroyed() {
   m_hWnd = nullptr;
 }
 
-// No exception may unwind through user32's dialog procedure: as in MFC, an allocation failure is reported
-// with "Out of memory." and any other exception with MFC's internal-failure text; the message then gets
-// the result of a message the dialog did not handle.
-INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+void AfxReportCallbackException() {
   try {
-    return HandleMessage(hwnd, message, wParam, lParam);
+    throw;
   } catch (const std::bad_alloc&) {
     AfxMessageBox(L"Out of memory.", MB_OK | MB_ICONEXCLAMATION);
   } catch (...) {
     AfxMessageBox(L"Internal application error.", MB_OK | MB_ICONEXCLAMATION);
   }
-  return FALSE;
+}
+
+// The message then gets the result of a message the dialog did not handle.
+INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  return AfxCallbackBarrier<INT_PTR>([&] { return HandleMessage(hwnd, message, wParam, lParam); }, FALSE);
 }
 
 INT_PTR CDialog::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -9,6 +9,22 @@
 
 class CDialog;
 
+// No exception may unwind through user32 from a dialog, window or hook procedure: as MFC does, an allocation
+// failure is reported with "Out of memory." and any other exception with MFC's internal-failure text.
+// Call from a catch block.
+void AfxReportCallbackException();
+
+// Runs a callback's body behind that barrier: its result, or `fallback` after the report.
+template <typename R, typename F>
+R AfxCallbackBarrier(F&& body, R fallback) {
+  try {
+    return body();
+  } catch (...) {
+    AfxReportCallbackException();
+    return fallback;
+  }
+}
+
 class CDataExchange {
 public:
   CDataExchange(CDialog* dialog, bool saveAndValidate) : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}

@@ -130,6 +130,28 @@ TEST_F(DialogTest, WindowMenuEndsWithTheAboutEntry) {
   });
 }
 
+// A right-click in the caption opens the window menu, as for any window: only the lists have a menu of ours.
+TEST_F(DialogTest, ContextMenuInTheCaptionOpensTheWindowMenu) {
+  bool opened = false;
+  Run([&](HWND dialog) {
+    RECT frame;
+    ::GetWindowRect(dialog, &frame);
+    const int y = frame.top + ::GetSystemMetrics(SM_CYFRAME) + ::GetSystemMetrics(SM_CYCAPTION) / 2;
+    ::PostMessageW(dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(dialog), MAKELPARAM((frame.left + frame.right) / 2, y));
+    // The window menu is a popup menu window of this process.
+    opened = WaitUntil([] {
+      const HWND menu = ::FindWindowW(L"#32768", nullptr);
+      DWORD pid = 0;
+      ::GetWindowThreadProcessId(menu, &pid);
+      return menu && ::IsWindowVisible(menu) && pid == ::GetCurrentProcessId();
+    }, 5000);
+    ::PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 1);
+    ::PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 1);
+    ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+  });
+  EXPECT_TRUE(opened);
+}
+
 // Built with no parent, the About box is owned by the dialog, which it disables while it runs.
 TEST_F(DialogTest, AboutBoxIsModalToTheDialog) {
   Run([&](HWND dialog) {
