@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the program and prints its performance figures: launch times beside a bare dialog and a
 # probe of the same platform calls (whole runs, and the calls timed inside a process), our own cost,
-# with wine's WMI and with the WMI fixture; working sets, the driver walk, file sizes.
+# with wine's WMI and with the WMI fixture, and without a driver; working sets, the driver walk beside the
+# in-process firmware-table walk, file sizes.
 # Figures only: nothing here fails on speed.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -41,7 +42,12 @@ KCC_BIN_DIR=$bin "$top/tools/wmifixture/register.sh" register "$bin/kccwmifixtur
 KCC_BENCH_RUNS=$runs "$top/tools/bench/run.sh" "$bin" | sed -n '/^launch to dialog visible/,/^$/p' | tee "$out/launch"
 wine "$bin/probe.exe" --runs "$runs" --calls | tee "$out/calls"
 own_cost "$out/launch" "$out/calls"
+echo
+echo "== the same without a driver: no location registered, so the program walks Windows' firmware table"
+wine reg delete "$driver_location_key" /v boardinfo /f >/dev/null 2>&1 || true
+KCC_BENCH_RUNS=$runs "$top/tools/bench/run.sh" "$bin" | sed -n '/^launch to dialog visible/,/^$/p'
+register_driver_location
 "$top/tools/wmifixture/register.sh" unregister
 echo
-echo "SMBIOS walk over the real driver:"
+echo "SMBIOS walk over the real driver, and the same tables as firmware blobs walked in-process:"
 KCC_SOURCE_DIR=$top KCC_BIN_DIR=$bin wine "$top/build/win32/tests-bin/boardinfo_bench.exe" 2>/dev/null | grep -v '^\[' || true
