@@ -68,5 +68,34 @@ for profile in "${profiles[@]}"; do
     failed=$((failed + 1))
   fi
 done
+# One capture folder used three times, as a customer would: first without the driver, then with it (the
+# replay must match the second capture, nothing of the first), then with /redact over the unredacted one
+# (no serial number left in any file).
+again() {
+  local profile=$here/profiles/maker-method1 folder=$work/again serial=28291234-5007123
+  [ -d "$profile" ] || return 0
+  cp -r "$profile" "$work/again-driver" && rm -f "$work/again-driver/expected.txt"
+  cp -r "$work/again-driver" "$work/again-nodriver" && touch "$work/again-nodriver/no-driver-service"
+  KCC_BIN_DIR=$bin "$top/tools/replay" "$work/again-nodriver" --capture "$folder" > /dev/null 2>&1 ||
+    { echo "the replay without the driver failed"; return 1; }
+  KCC_BIN_DIR=$bin "$top/tools/replay" "$work/again-driver" --capture "$folder" > "$work/again.second" 2>/dev/null ||
+    { echo "the replay with the driver failed"; return 1; }
+  KCC_BIN_DIR=$bin "$top/tools/replay" "$folder" > "$work/again.out" 2> "$work/again.err" ||
+    { echo "the second capture did not replay:"; cat "$work/again.err"; return 1; }
+  diff -u --label "replay with the driver" --label "replay of the second capture" "$work/again.second" "$work/again.out" ||
+    return 1
+  KCC_BIN_DIR=$bin "$top/tools/replay" "$work/again-driver" --capture "$folder" --redact > /dev/null 2>&1 ||
+    { echo "the replay with /redact failed"; return 1; }
+  if grep -rqaF -- "$serial" "$folder"; then echo "the serial number $serial survived /redact in $folder"; return 1; fi
+}
+if again > "$work/again.diff" 2>&1; then
+  echo "PASS capturing again into one folder"
+  passed=$((passed + 1))
+else
+  echo "FAIL capturing again into one folder"
+  cat "$work/again.diff"
+  failed=$((failed + 1))
+fi
+
 echo "e2e: $passed passed, $failed failed"
 [ $failed -eq 0 ]
