@@ -108,11 +108,13 @@ public:
   std::wstring m_strOemModel;
   TableSource m_tableSource;
 
-private:
 #ifdef _WIN32
-  // Locates and opens the driver and walks through it: 21 to 25 when no device opened.
-  int WalkDriver(IDmiCallObserver* observer);
+  // The driver's side of ReadMachineInfo: locates and opens the driver and walks through it; 21 to 25 when
+  // no device opened.
+  int ReadDriverTable(IDmiCallObserver* observer = nullptr);
 #endif
+
+private:
   void StoreString(const SmbiosStructure& structure, size_t offset, std::wstring& field);
 };
 

@@ -154,7 +154,7 @@ bool IsAnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByteEx(CP_ACP, byte
 int CMachineInfo::ReadMachineInfo(IDmiCallObserver* observer) {
   ReadOsVersion();
   ReadOemInfo();
-  const int status = WalkDriver(observer);
+  const int status = ReadDriverTable(observer);
   // A driver that opened has the last word, also when its walk failed.
   if (status > kWalkNoDevice) return status;
   // No driver to open, as on every 64-bit Windows that refuses unsigned drivers: Windows' own copy of the table.
@@ -162,7 +162,7 @@ int CMachineInfo::ReadMachineInfo(IDmiCallObserver* observer) {
   return firmware != 0 ? firmware : status;
 }
 
-int CMachineInfo::WalkDriver(IDmiCallObserver* observer) {
+int CMachineInfo::ReadDriverTable(IDmiCallObserver* observer) {
   char value[kMachinePathBuffer] = {};
   if (ReadRegistryString(HKEY_LOCAL_MACHINE, kSharedServicesKey, "boardinfo", value) != 0) {
     const int result = ReadRegistryString(HKEY_LOCAL_MACHINE, kSharedVxdsKey, "boardinfo.vxd", value);

@@ -139,9 +139,14 @@ parameter_lines() {
 }
 
 import_reg() {
-  local file=$work/settings.reg
+  local file=$work/settings.reg try
   { echo REGEDIT4; echo; cat; } > "$file"
-  (cd "$work" && wine reg import settings.reg >/dev/null 2>&1) || fail "cannot write the service's registry values"
+  # Right after a stop, services.exe may still be writing the service's key: a refused import is tried again.
+  for try in 1 2 3 4 5; do
+    (cd "$work" && wine reg import settings.reg >/dev/null 2>&1) && return 0
+    sleep 0.2
+  done
+  fail "cannot write the service's registry values"
 }
 
 cmd=${1:-}

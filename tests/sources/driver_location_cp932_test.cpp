@@ -18,7 +18,7 @@ TEST(DriverLocationCp932, ANameHoldingHyoIsOpenedWhole) {
   // which cannot be made current (24); read whole, it names a device that does not exist (25).
   ASSERT_TRUE(services.SetString("boardinfo", "boardinfo\x95\x5C"));
   CMachineInfo info;
-  EXPECT_EQ(25, info.ReadMachineInfo());
+  EXPECT_EQ(25, info.ReadDriverTable());
 }
 
 } // namespace

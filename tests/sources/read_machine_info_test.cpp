@@ -1,4 +1,5 @@
-// ReadMachineInfo up to the device: the two registry locations, the driver's directory and the open.
+// ReadMachineInfo up to the device (the two registry locations, the driver's directory and the open), and
+// Windows' firmware table when no device opens: wine's own, through the real GetSystemFirmwareTable.
 #include "sources/machine_info.h"
 
 #include <windows.h>
@@ -7,6 +8,7 @@
 
 #include <string.h>
 
+#include "sources/firmware_table.h"
 #include "tests/sources/registry_guard.h"
 
 namespace {
@@ -26,9 +28,10 @@ protected:
     ASSERT_NE(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServices, 0, KEY_READ, &probe));
     ASSERT_NE(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVxds, 0, KEY_READ, &probe));
   }
+  // The driver's side alone: where no device opens, ReadMachineInfo goes on to the firmware table.
   int Read(CMachineInfo& info) {
     const std::string before = kcctest::CurrentDirectory();
-    const int status = info.ReadMachineInfo();
+    const int status = info.ReadDriverTable();
     EXPECT_EQ(before, kcctest::CurrentDirectory()) << "the current directory is restored";
     return status;
   }
@@ -39,9 +42,35 @@ protected:
 TEST_F(DriverLocations, NeitherKeyIs21) {
   CMachineInfo info;
   EXPECT_EQ(21, Read(info));
-  // The version, product id and OEM texts are read before the driver is looked for.
-  EXPECT_EQ(L"6.01.7601Service Pack 1", info.m_strOsVersion);
-  EXPECT_FALSE(info.m_strProductId.empty());
+  EXPECT_EQ(TableSource::kNone, info.m_tableSource);
+}
+
+// Without a driver, wine's firmware table (built from /sys/class/dmi/id; the tests run without one, so
+// its strings are empty) is walked in-process to its end. The version, product id and OEM texts are read
+// before either table is looked for.
+TEST_F(DriverLocations, WithoutADriverTheFirmwareTableIsWalked) {
+  for (const char* location : {static_cast<const char*>(nullptr), kMissingDevice}) {
+    if (location) ASSERT_TRUE(m_services.SetString("boardinfo", location));
+    CMachineInfo info;
+    EXPECT_EQ(31, info.ReadMachineInfo()) << (location ? location : "no location");
+    EXPECT_EQ(TableSource::kFirmware, info.m_tableSource);
+    EXPECT_EQ(L"6.01.7601Service Pack 1", info.m_strOsVersion);
+    EXPECT_FALSE(info.m_strProductId.empty());
+    info.FormatTexts();
+    EXPECT_EQ(L"Unknown", info.m_strCpuSpeed) << "wine's table has no processor";
+  }
+  // What GetSystemFirmwareTable gives, read the program's way: an RSMB header and the table behind it.
+  const std::vector<uint8_t> blob = ReadWindowsFirmwareTable();
+  ASSERT_GE(blob.size(), 8u);
+  EXPECT_EQ(blob.size() - 8, static_cast<size_t>(blob[4] | blob[5] << 8 | blob[6] << 16 | blob[7] << 24));
+}
+
+// A driver that opens is used, and keeps the last word: the firmware table is not walked.
+TEST_F(DriverLocations, ADriverThatOpensServesTheTable) {
+  ASSERT_TRUE(m_services.SetString("boardinfo", "boardinfo"));
+  CMachineInfo info;
+  EXPECT_EQ(31, info.ReadMachineInfo());
+  EXPECT_EQ(TableSource::kDriver, info.m_tableSource);
 }
 
 TEST_F(DriverLocations, VxdsKeyWithoutItsValueIs22) {

@@ -13,10 +13,22 @@ driver_location_key='HKLM\SOFTWARE\Varnel Corporation\Shared Info\Shared Service
 wmi_locator_key='HKLM\Software\Classes\CLSID\{4590F811-1D3A-11D0-891F-00AA004B2E24}\InprocServer32'
 wmi_fixture_key='HKLM\Software\KCCSystemInfo\WmiFixture'
 
+# The x86-64 test build (KCC_WINE64=1, set by tools/test.sh for it) runs with wine's 64-bit loader: `wine`
+# is then tools/lib/wine64/wine for this shell and everything it starts.
+if [ "${KCC_WINE64:-}" = 1 ]; then
+  case :$PATH: in *":$kcc_top/tools/lib/wine64:"*) ;; *) export PATH="$kcc_top/tools/lib/wine64:$PATH" ;; esac
+fi
+
 # wine_runs_32bit: whether wine can start the 32-bit (i686) programs here. Its 32-bit loader is a 32-bit Linux
 # program, and some virtual machines boot their kernel without 32-bit support (ia32_emulation off).
 wine_runs_32bit() {
-  wine --version >/dev/null 2>&1
+  /usr/bin/wine --version >/dev/null 2>&1
+}
+
+# wine_system_folder: where the programs under test read C:\windows\system32: syswow64 for the i686 build
+# (wine redirects a 32-bit program's file access there), system32 for the x86-64 test build.
+wine_system_folder() {
+  if [ "${KCC_WINE64:-}" = 1 ]; then echo "$WINEPREFIX/drive_c/windows/system32"; else echo "$WINEPREFIX/drive_c/windows/syswow64"; fi
 }
 
 # wine_explain_32bit: why wine_runs_32bit said no, for a message.
@@ -33,7 +45,8 @@ wine_explain_32bit() {
 wine_env_start() (
   local dir drivers=${2:-} display
   dir=$(mkdir -p "${1:?state dir}" && cd "$1" && pwd) || return 1
-  wine_runs_32bit || { echo "testenv: cannot start wine: $(wine_explain_32bit)" >&2; return 1; }
+  [ "${KCC_WINE64:-}" = 1 ] || wine_runs_32bit ||
+    { echo "testenv: cannot start wine: $(wine_explain_32bit)" >&2; return 1; }
   wine_env_vars "$dir"
   if [ -f "$dir/env" ]; then wine_env_stop "$dir" || true; fi
   wine_env_make_prefix "$dir" || return 1
@@ -115,7 +128,7 @@ wine_env_make_prefix() {
     cp -a "$KCC_PREFIX_TEMPLATE" "$prefix"
     return
   fi
-  wineboot -i </dev/null >/dev/null 2>&1 && wineserver -w || return 1
+  wine wineboot -i </dev/null >/dev/null 2>&1 && wineserver -w || return 1
   # This wine build does not find its own fonts.
   mkdir -p "$prefix/drive_c/windows/Fonts" || return 1
   cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
@@ -167,7 +180,7 @@ windows_path() {
   # Through a file, not a pipe: the first wine program of a fresh server starts services.exe and
   # winedevice.exe, which inherit its output handles and would hold a pipe open for good.
   out=$(mktemp) || return 1
-  if winepath -w "$path" >"$out" 2>/dev/null; then
+  if wine winepath -w "$path" >"$out" 2>/dev/null; then
     cat "$out"
     rm -f "$out"
     return 0
