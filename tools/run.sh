@@ -3,13 +3,24 @@
 # With a display ($DISPLAY set) the dialog opens there and this waits until it is closed.
 # Without one, it starts Xvfb, waits for the dialog, saves a screenshot, prints what the
 # dialog shows, and closes it with /halt.
+# On a machine whose kernel cannot run wine's 32-bit loader it says so and runs the x86-64 build of the same
+# code under wine's 64-bit loader instead.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/tools/lib/wine-env.sh"
 "$top/tools/build.sh"
-bin=$top/build/win32/bin
-state=$top/build/win32/runenv
-shot=${KCC_SCREENSHOT:-$top/build/win32/screenshot.png}
+build=$top/build/win32
+if ! wine_runs_32bit; then
+  echo "run: $(wine_explain_32bit); running the x86-64 build of the same code instead" >&2
+  build=$top/build/win64
+  cmake -S "$top" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+  cmake --build "$build" -j "$(nproc)" >/dev/null
+  export KCC_WINE64=1
+  . "$top/tools/lib/wine-env.sh"
+fi
+bin=$build/bin
+state=$build/runenv
+shot=${KCC_SCREENSHOT:-$build/screenshot.png}
 
 user_display=${DISPLAY:-}
 [ -z "${KCC_HEADLESS:-}" ] || user_display=
