@@ -1,6 +1,8 @@
 // The exe module and the language satellite that holds the dialogs and strings.
 #include "framework/module.h"
 
+#include "framework/satellite_language.h"
+
 #include <string>
 
 namespace {
@@ -22,11 +24,16 @@ HINSTANCE LoadSatelliteBesideExe() {
 }
 } // namespace
 
-HMODULE LoadUserSatellite(const wchar_t* directory, const wchar_t* stem) {
-  const bool japanese = PRIMARYLANGID(::GetUserDefaultUILanguage()) == LANG_JAPANESE;
-  HMODULE module = japanese ? LoadSatellite(directory, stem, L"JPN") : nullptr;
-  if (!module) module = LoadSatellite(directory, stem, L"ENU");
-  return module;
+HMODULE LoadUserSatellite(const wchar_t* directory, const wchar_t* stem, const wchar_t** language) {
+  // Both functions exist from Windows 2000 on; on XP the system's is the installed language and the user's
+  // that of a MUI pack, on Vista and later the display language each has chosen.
+  for (const wchar_t* suffix : SatelliteSuffixes(::GetUserDefaultUILanguage(), ::GetSystemDefaultUILanguage())) {
+    if (HMODULE module = LoadSatellite(directory, stem, suffix)) {
+      if (language) *language = suffix;
+      return module;
+    }
+  }
+  return nullptr;
 }
 
 HINSTANCE AfxGetInstanceHandle() { return ::GetModuleHandleW(nullptr); }
