@@ -30,18 +30,52 @@ std::wstring String(HMODULE module, UINT id) {
   return length > 0 ? std::wstring(text, static_cast<size_t>(length)) : std::wstring();
 }
 
-// The caption of a DIALOGEX template: after the header, the menu and class (both 0 here).
-std::wstring TemplateCaption(HMODULE module, UINT id) {
+// Steps over a template's sz_Or_Ord field: 0xFFFF and an ordinal, or a string.
+const WORD* SkipNameOrOrdinal(const WORD* p) {
+  if (*p == 0xFFFF) return p + 2;
+  while (*p++) {}
+  return p;
+}
+
+// What a satellite's DIALOGEX template says: caption, font, and each control's id, class and rectangle.
+struct Template {
+  std::wstring caption;
+  int points = 0;
+  std::wstring face;
+  std::vector<std::wstring> controls; // "id class x,y cx,cy"
+};
+
+Template ReadTemplate(HMODULE module, UINT id) {
+  Template result;
   HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(id), reinterpret_cast<LPCWSTR>(RT_DIALOG));
-  if (!found) return L"<no template>";
+  if (!found) return result;
   const WORD* words = static_cast<const WORD*>(::LockResource(::LoadResource(module, found)));
-  if (words[0] != 1 || words[1] != 0xFFFF) return L"<not DIALOGEX>";
-  const WORD* p = words + 13; // dlgVer, signature, helpID(2), exStyle(2), style(2), cDlgItems, x, y, cx, cy
-  for (int field = 0; field < 2; ++field) { // menu, class
-    if (*p == 0xFFFF) p += 2;
-    else while (*p++) {}
+  if (words[0] != 1 || words[1] != 0xFFFF) return result;
+  const DWORD style = words[6] | (static_cast<DWORD>(words[7]) << 16);
+  const WORD count = words[8];
+  // dlgVer, signature, helpID(2), exStyle(2), style(2), cDlgItems, x, y, cx, cy; then menu and class.
+  const WORD* p = SkipNameOrOrdinal(SkipNameOrOrdinal(words + 13));
+  result.caption = reinterpret_cast<const wchar_t*>(p);
+  p = SkipNameOrOrdinal(p);
+  if (style & DS_SETFONT) {
+    result.points = p[0];
+    result.face = reinterpret_cast<const wchar_t*>(p + 3); // after point size, weight, italic and charset
+    p = SkipNameOrOrdinal(p + 3);
   }
-  return reinterpret_cast<const wchar_t*>(p);
+  for (WORD item = 0; item < count; ++item) {
+    p = reinterpret_cast<const WORD*>((reinterpret_cast<ULONG_PTR>(p) + 3) & ~ULONG_PTR{3}); // DWORD-aligned
+    // helpID(2), exStyle(2), style(2), x, y, cx, cy, id(2), then class and title.
+    const short* rect = reinterpret_cast<const short*>(p + 6);
+    const DWORD control = p[10] | (static_cast<DWORD>(p[11]) << 16);
+    const WORD* name = p + 12;
+    const std::wstring kind = *name == 0xFFFF ? L"#" + std::to_wstring(name[1]) : reinterpret_cast<const wchar_t*>(name);
+    result.controls.push_back(std::to_wstring(static_cast<int>(control)) + L" " + kind + L" " + std::to_wstring(rect[0]) +
+                              L"," + std::to_wstring(rect[1]) + L" " + std::to_wstring(rect[2]) + L"," +
+                              std::to_wstring(rect[3]));
+    p = SkipNameOrOrdinal(SkipNameOrOrdinal(name));
+    p = reinterpret_cast<const WORD*>(reinterpret_cast<const BYTE*>(p + 1) + *p); // creation data
+  }
+  return result;
 }
 
 BOOL CALLBACK CollectType(HMODULE, LPWSTR type, LONG_PTR parameter) {
@@ -49,10 +83,28 @@ BOOL CALLBACK CollectType(HMODULE, LPWSTR type, LONG_PTR parameter) {
   return TRUE;
 }
 
-class Satellite : public testing::TestWithParam<const wchar_t*> {};
+// Each satellite: its suffix, the point size of its dialogs (Chinese, Japanese and Korean need 9 for their
+// characters), and its application title, which tells that the right texts went into the file.
+struct Language {
+  const wchar_t* suffix;
+  int points;
+  const wchar_t* title;
+};
+const Language kLanguages[] = {
+    {L"ENU", 8, L"KCC System Information"},      {L"JPN", 9, L"KCC システム情報"},
+    {L"DEU", 8, L"KCC-Systeminformationen"},     {L"FRA", 8, L"Informations système KCC"},
+    {L"ESN", 8, L"Información del sistema KCC"}, {L"ITA", 8, L"Informazioni di sistema KCC"},
+    {L"PTB", 8, L"Informações do Sistema KCC"},  {L"CHS", 9, L"KCC 系统信息"},
+    {L"CHT", 9, L"KCC 系統資訊"},                {L"KOR", 9, L"KCC 시스템 정보"},
+};
+
+class Satellite : public testing::TestWithParam<Language> {
+protected:
+  static std::wstring Path(const wchar_t* suffix) { return BinDir() + L"\\KCCSystemInfo" + suffix + L".dll"; }
+};
 
 TEST_P(Satellite, HoldsBothTemplatesAndEveryString) {
-  Module satellite(BinDir() + L"\\KCCSystemInfo" + GetParam() + L".dll");
+  Module satellite(Path(GetParam().suffix));
   ASSERT_NE(nullptr, satellite.Get()) << ::GetLastError();
   for (UINT id : {IDD_ABOUTBOX, IDD_KCCSYSTEMINFO_DIALOG})
     EXPECT_NE(nullptr, ::FindResourceW(satellite.Get(), MAKEINTRESOURCEW(id), reinterpret_cast<LPCWSTR>(RT_DIALOG))) << id;
@@ -61,31 +113,44 @@ TEST_P(Satellite, HoldsBothTemplatesAndEveryString) {
     EXPECT_FALSE(String(satellite.Get(), id).empty()) << id;
   }
   EXPECT_FALSE(String(satellite.Get(), IDS_ABOUTBOX).empty());
-  EXPECT_FALSE(String(satellite.Get(), IDS_APP_TITLE).empty());
+  EXPECT_EQ(GetParam().title, String(satellite.Get(), IDS_APP_TITLE));
   EXPECT_TRUE(String(satellite.Get(), 135).empty());
 }
 
 TEST_P(Satellite, MainDialogCaptionIsTheApplicationTitle) {
-  Module satellite(BinDir() + L"\\KCCSystemInfo" + GetParam() + L".dll");
+  Module satellite(Path(GetParam().suffix));
   ASSERT_NE(nullptr, satellite.Get());
-  EXPECT_EQ(String(satellite.Get(), IDS_APP_TITLE), TemplateCaption(satellite.Get(), IDD_KCCSYSTEMINFO_DIALOG));
+  EXPECT_EQ(String(satellite.Get(), IDS_APP_TITLE), ReadTemplate(satellite.Get(), IDD_KCCSYSTEMINFO_DIALOG).caption);
+}
+
+// The same controls where the English templates have them, in the shell's dialog font at the language's size.
+TEST_P(Satellite, TemplatesHaveTheEnglishControlsAndTheLanguagesFont) {
+  Module satellite(Path(GetParam().suffix));
+  Module english(Path(L"ENU"));
+  ASSERT_NE(nullptr, satellite.Get());
+  ASSERT_NE(nullptr, english.Get());
+  for (UINT id : {IDD_ABOUTBOX, IDD_KCCSYSTEMINFO_DIALOG}) {
+    const Template dialog = ReadTemplate(satellite.Get(), id);
+    EXPECT_EQ(ReadTemplate(english.Get(), id).controls, dialog.controls) << id;
+    EXPECT_FALSE(dialog.controls.empty()) << id;
+    EXPECT_EQ(GetParam().points, dialog.points) << id;
+    EXPECT_EQ(L"MS Shell Dlg", dialog.face) << id;
+  }
 }
 
 TEST_P(Satellite, HoldsNoCode) {
-  Module satellite(BinDir() + L"\\KCCSystemInfo" + GetParam() + L".dll");
+  Module satellite(Path(GetParam().suffix));
   std::set<ULONG_PTR> types;
   ::EnumResourceTypesW(satellite.Get(), &CollectType, reinterpret_cast<LONG_PTR>(&types));
   EXPECT_EQ((std::set<ULONG_PTR>{5, 6}), types) << "only dialogs and string tables";
 }
 
-INSTANTIATE_TEST_SUITE_P(Languages, Satellite, testing::Values(L"ENU", L"JPN"));
-
-TEST(Satellites, JapaneseTextsAreJapanese) {
-  EXPECT_EQ(L"KCC システム情報", SatelliteString(L"JPN", IDS_APP_TITLE));
-  EXPECT_EQ(L"KCC System Information", SatelliteString(L"ENU", IDS_APP_TITLE));
-  EXPECT_EQ(L"コピー", SatelliteString(L"JPN", IDS_COPY));
-  EXPECT_EQ(L"Copy", SatelliteString(L"ENU", IDS_COPY));
-}
+INSTANTIATE_TEST_SUITE_P(Languages, Satellite, testing::ValuesIn(kLanguages),
+                         [](const testing::TestParamInfo<Language>& info) {
+                           std::string name;
+                           for (const wchar_t* c = info.param.suffix; *c; ++c) name += static_cast<char>(*c);
+                           return name;
+                         });
 
 TEST(ExeResources, OnlyIconVersionAndManifest) {
   Module exe(ProgramPath());
