@@ -34,7 +34,7 @@ if [ -n "$user_display" ]; then
   exit 0
 fi
 
-caption=$(dialog_caption "$bin/dlgread.exe" "$bin/KCCSystemInfoENU.dll")
+caption=$(dialog_caption "$bin/dlgread.exe" "$(program_satellite "$bin/dlgread.exe" "$bin")")
 wine "$bin/KCCSystemInfo.exe" &
 app=$!
 # Message boxes on the way (WMI errors) are answered with OK and printed.

@@ -2,7 +2,7 @@
 # Installs, once, the Debian packages the build, the program under wine and the tests need.
 set -euo pipefail
 packages=(cmake g++ clang libclang-rt-14-dev googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
-          wine wine64 wine32:i386 fonts-wine fonts-droid-fallback xvfb x11-utils xdotool
+          wine wine64 wine32:i386 fonts-wine fonts-droid-fallback fonts-baekmuk xvfb x11-utils xdotool
           imagemagick dmidecode clang-tidy)
 missing=()
 for p in "${packages[@]}"; do

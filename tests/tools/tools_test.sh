@@ -242,6 +242,14 @@ case $case in
       title=$(resource_id IDS_APP_TITLE)
       expect_status "satellite string $title" 0 wine "$dlgread" string "$KCC_BIN_DIR/KCCSystemInfoENU.dll" "$title"
       [ -s "$work/out" ] || fail "satellite string $title empty"
+      # The program's choice: English is the last resort of every language, and a folder without satellites
+      # has none.
+      mkdir -p "$work/english" "$work/empty"
+      cp "$KCC_BIN_DIR/KCCSystemInfoENU.dll" "$work/english/"
+      expect_status "satellite in a folder with English only" 0 wine "$dlgread" satellite "$work/english"
+      line "$(windows_path "$work/english")\\KCCSystemInfoENU.dll" > "$work/english.expected"
+      expect_output "$work/english"
+      expect_status "satellite in a folder without one" 1 wine "$dlgread" satellite "$work/empty"
     fi
     ;;
 

@@ -1,5 +1,6 @@
 // dlgread: waits for the running program's dialog, answers its message boxes, prints its lists.
 #include "framework/handles.h"
+#include "framework/module.h"
 #include "tools/dlgread/dialog_reader.h"
 #include "capture/summary_lines.h"
 
@@ -35,6 +36,8 @@ const wchar_t kUsageText[] =
     L"  click CAPTION ID                   post a click of control ID (WM_COMMAND, BN_CLICKED)\n"
     L"  sysmenu CAPTION ID                 post WM_SYSCOMMAND ID\n"
     L"  string FILE ID                     string resource ID of a module (a satellite)\n"
+    L"  satellite FOLDER                   the satellite KCCSystemInfo.exe in FOLDER loads for this user's UI\n"
+    L"                                     language (the program's own rule), as a path\n"
     L"Output is UTF-8, one item a line, fields separated by tabs; tab, line feed and carriage return\n"
     L"inside a text are written as \\t, \\n and \\r. Exit status: 0 done, 1 not found or time-out, 2 usage.\n";
 
@@ -339,6 +342,19 @@ int String(const std::wstring& file, unsigned long id) {
   return kOk;
 }
 
+// The program's own choice, made in this process: the same user and system UI languages, the same files.
+int Satellite(const std::wstring& folder) {
+  const std::wstring path = dlgread::WindowsPath(folder);
+  const wchar_t* language = nullptr;
+  UniqueModule module(LoadUserSatellite(path.c_str(), L"KCCSystemInfo", &language));
+  if (!module.Get() || !language) {
+    Err(L"dlgread: no satellite in " + path + L"\n");
+    return kNotFound;
+  }
+  Out(path + L"\\KCCSystemInfo" + language + L".dll\n");
+  return kOk;
+}
+
 int Run(int argc, wchar_t** argv) {
   Options options;
   for (int i = 1; i < argc; ++i) {
@@ -380,6 +396,7 @@ int Run(int argc, wchar_t** argv) {
     if (command == L"window") return Window(options, caption);
     if (command == L"controls") return Controls(options, caption);
     if (command == L"copy") return Copy(options, caption);
+    if (command == L"satellite") return Satellite(caption);
   }
   if (args.size() == 3 && ParseNumber(args[2], number)) {
     if (command == L"click") return Post(options, caption, WM_COMMAND, number);

@@ -132,7 +132,11 @@ wine_env_make_prefix() {
   # This wine build does not find its own fonts.
   mkdir -p "$prefix/drive_c/windows/Fonts" || return 1
   cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
-  cp /usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+  cp /usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf /usr/share/fonts/truetype/baekmuk/gulim.ttf \
+    "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+  # Windows' dialog faces for Japanese and Chinese (what "MS Shell Dlg" is on those systems, and what Tahoma
+  # links to) stand for Droid Sans Fallback, the Korean ones for Baekmuk Gulim (Droid has next to no Hangul):
+  # texts are drawn and measured with real glyphs.
   cat > "$reg" <<'REG' || return 1
 REGEDIT4
 
@@ -142,16 +146,45 @@ REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
 "MS UI Gothic"="Droid Sans Fallback"
+"SimSun"="Droid Sans Fallback"
+"NSimSun"="Droid Sans Fallback"
+"PMingLiU"="Droid Sans Fallback"
+"MingLiU"="Droid Sans Fallback"
+"Gulim"="Baekmuk Gulim"
+"Batang"="Baekmuk Gulim"
 "MS Shell Dlg"="Tahoma"
 
 REG
   wine regedit /S "$reg" >/dev/null 2>&1 || return 1
-  # Tahoma links to MS UI Gothic already (now Droid Sans Fallback); captions use Tahoma Bold.
+  # Tahoma links to MS UI Gothic already (now Droid Sans Fallback); captions use Tahoma Bold. Droid Sans
+  # Fallback has no Latin letters: it takes them from Tahoma where it is asked for by name (under a Japanese or
+  # Chinese locale "MS Shell Dlg" stands for it: captions, message boxes).
   for view in 32 64; do
     wine reg add "HKLM\\$link" /v "Tahoma Bold" /t REG_MULTI_SZ /d 'DroidSansFallbackFull.ttf,Droid Sans Fallback' \
       /reg:$view /f >/dev/null 2>&1 || true
+    wine reg add "HKLM\\$link" /v "Droid Sans Fallback" /t REG_MULTI_SZ /d 'tahoma.ttf,Tahoma' /reg:$view /f \
+      >/dev/null 2>&1 || true
   done
   wineserver -w && touch "$prefix/.kcc-ready"
+}
+
+# with_locale NAME COMMAND [ARG...]: runs COMMAND with LANG=NAME (de_DE.UTF-8) and LC_ALL unset: wine takes
+# the Windows user's and system's languages from it. A locale this system lacks is compiled once from the
+# locales package's sources into build/locales (KCC_LOCALE_DIR) and found there through LOCPATH.
+with_locale() {
+  local name=${1:?locale name} dir=${KCC_LOCALE_DIR:-$kcc_top/build/locales}
+  shift
+  if [ -z "$(LC_ALL=$name locale 2>&1 >/dev/null)" ]; then
+    env -u LC_ALL LANG="$name" "$@"
+    return
+  fi
+  if [ ! -f "$dir/$name/LC_CTYPE" ]; then
+    mkdir -p "$dir" || return 1
+    # -c: the sources' harmless warnings (characters a charmap lacks) still give a locale.
+    (flock 9; [ -f "$dir/$name/LC_CTYPE" ] || localedef -c -i "${name%%.*}" -f "${name#*.}" "$dir/$name" >/dev/null 2>&1
+     [ -f "$dir/$name/LC_CTYPE" ]) 9>"$dir/.lock" || { echo "${0##*/}: cannot make the locale $name" >&2; return 1; }
+  fi
+  env -u LC_ALL LOCPATH="$dir" LANG="$name" "$@"
 }
 
 # is_windows_path PATH: whether PATH is a DOS drive or UNC path already.
@@ -217,6 +250,15 @@ resource_id() {
     return 1
   [ -n "$id" ] || { echo "${0##*/}: $1 is not defined in $header" >&2; return 1; }
   printf '%s\n' "$id"
+}
+
+# program_satellite DLGREAD_EXE FOLDER: the satellite KCCSystemInfo.exe in FOLDER loads for this user's UI
+# language (wine follows LANG), as a Windows path; dlgread makes the program's own choice.
+program_satellite() {
+  local folder satellite
+  folder=$(windows_path "${2:?folder}") || return 1
+  satellite=$(wine "${1:?dlgread.exe}" satellite "$folder" | tr -d '\r') && [ -n "$satellite" ] || return 1
+  printf '%s\n' "$satellite"
 }
 
 # dialog_caption DLGREAD_EXE SATELLITE: the program's dialog caption, which is the satellite's application
