@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The real exe at 96, 144 and 192 DPI: every label, value, group, button and About box text fits where it is
-# shown, and the two columns keep their 1:2 split of the list's width.
-#   dpi_test.sh BIN_DIR PROFILE_DIR ...
+# shown, and the two columns keep their 1:2 split of the list's width. PROFILE_DIR:LOCALE replays under that
+# locale (de_DE.UTF-8), so in the language whose satellite the program picks for it; each locale must show
+# a dialog caption of its own, or a satellite was not picked.
+#   dpi_test.sh BIN_DIR PROFILE_DIR[:LOCALE] ...
 set -uo pipefail
 bin=${1:?bin dir}
 shift
@@ -14,12 +16,16 @@ failed=0
 fail() { echo "FAIL $*"; failed=$((failed + 1)); }
 
 runs=0
-for profile in "$@"; do
+declare -A captions
+for run in "$@"; do
+profile=${run%%:*} locale=
+in_locale=()
+if [ "$profile" != "$run" ]; then locale=${run#*:}; in_locale=(with_locale "$locale"); fi
 for dpi in 96 144 192; do
   runs=$((runs + 1))
-  name="$(basename "$profile") at $dpi"
+  name="$(basename "$profile")${locale:+ in $locale} at $dpi"
   out=$work/$runs.txt
-  if ! KCC_BIN_DIR=$bin "$top/tools/replay" "$profile" --dpi "$dpi" --fit > "$out" 2> "$work/$runs.err"; then
+  if ! KCC_BIN_DIR=$bin "${in_locale[@]}" "$top/tools/replay" "$profile" --dpi "$dpi" --fit > "$out" 2> "$work/$runs.err"; then
     fail "$name dpi: replay failed: $(cat "$work/$runs.err")"
     continue
   fi
@@ -39,8 +45,15 @@ for dpi in 96 144 192; do
       exit bad
     }' "$out" || failed=$((failed + 1))
   width=$(awk -F'\t' -v list="$hardware" '$1 == "column" && $2 == list { s += $4 } END { print s }' "$out")
-  echo "$name dpi: list width $width, $(grep -c '^fit' "$out") texts measured"
+  caption=$(grep -m 1 '^dialog' "$out" | cut -f2)
+  [ -z "$locale" ] || captions[$locale]=$caption
+  # The label with the least room to spare, for whoever words the next language.
+  tightest=$(awk -F'\t' '$1 == "fit" && $4 == 0 && (best == "" || $6 - $5 < best) { best = $6 - $5; text = $8 " " $5 "/" $6 }
+                         END { print text }' "$out")
+  echo "$name dpi: \"$caption\", list width $width, $(grep -c '^fit' "$out") texts measured, tightest: $tightest"
 done
 done
+distinct=$(printf '%s\n' "${captions[@]}" | sort -u | wc -l)
+[ "$distinct" = "${#captions[@]}" ] || fail "${#captions[@]} locales showed only $distinct different captions"
 echo "dpi: $runs runs, $failed failures"
 [ "$failed" = 0 ]

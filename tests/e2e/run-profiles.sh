@@ -5,7 +5,9 @@
 # driver-x64 is served by the x86-64 build of the driver, the others by the i686 build.
 # Each replay also runs KCCCapture in its prefix, and the capture must replay to the same output and hold
 # in summary.txt the same rows and boxes; a profile with a file redact is captured with /redact, and its
-# serial number must then be in no captured file and show as asterisks.
+# serial number must then be in no captured file and show as asterisks. A profile with a file locale runs,
+# capture and all, under that locale (de_DE.UTF-8): wine takes the Windows UI language from LANG, and the
+# program shows that language's satellite.
 #   run-profiles.sh BIN_DIR TEST_SATELLITE_DIR [PROFILE ...]
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -32,7 +34,7 @@ round_trip() {
     awk -F'\t' -v OFS='\t' -v list="$system" '$1 == "row" && $2 == list && $3 == 3 { gsub(/./, "*", $5) } { print }' \
       "$out" > "$expected"
   fi
-  KCC_BIN_DIR=$bin "$top/tools/replay" "$captured" > "$captured.out" 2> "$captured.err" ||
+  KCC_BIN_DIR=$bin "${in_locale[@]}" "$top/tools/replay" "$captured" > "$captured.out" 2> "$captured.err" ||
     { echo "the capture did not replay:"; cat "$captured.err"; return 1; }
   diff -u --label "replay of $(basename "$profile")" --label "replay of its capture" "$expected" "$captured.out" &&
     diff -u --label "replay without columns" --label summary.txt <(grep -v '^column' "$expected") "$captured/summary.txt"
@@ -45,7 +47,9 @@ for profile in "${profiles[@]}"; do
   name=$(basename "$profile")
   copy=$work/$name
   cp -r "$profile" "$copy"
-  rm -f "$copy/expected.txt" "$copy/driver-x64" "$copy/redact"
+  rm -f "$copy/expected.txt" "$copy/driver-x64" "$copy/redact" "$copy/locale"
+  in_locale=()
+  [ -f "$profile/locale" ] && in_locale=(with_locale "$(tr -d '\r\n' < "$profile/locale")")
   driver=$bin/boardinfo.sys
   [ -f "$profile/driver-x64" ] && driver=$bin/x64/boardinfo.sys
   # A profile that names a test satellite gets it beside the exe.
@@ -56,7 +60,7 @@ for profile in "${profiles[@]}"; do
   captured=$work/$name.capture
   redact=()
   [ -f "$profile/redact" ] && redact=(--redact)
-  if KCC_BIN_DIR=$bin "$top/tools/replay" "$copy" --driver "$driver" --capture "$captured" "${redact[@]}" \
+  if KCC_BIN_DIR=$bin "${in_locale[@]}" "$top/tools/replay" "$copy" --driver "$driver" --capture "$captured" "${redact[@]}" \
        > "$work/$name.out" 2> "$work/$name.err" &&
      diff -u "$work/$name.expected" "$work/$name.out" > "$work/$name.diff" &&
      round_trip "$profile" "$copy" "$captured" "$work/$name.out" >> "$work/$name.diff" 2>&1; then
