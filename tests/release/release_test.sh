@@ -22,9 +22,11 @@ check() { # check NAME COMMAND...: one named expectation
 "$top/tools/package.sh" --bin "$bin" "$state.repack" >/dev/null
 check "the zip packs to the same bytes again" cmp -s "$zip" "$state.repack/$(basename "$zip")"
 rm -rf "$state.repack"
-# Every file a user needs, and the texts with Windows' line ends (Notepad before Windows 10, cmd's labels).
+# Every file a user needs, every language satellite of the sources among them, and the texts with Windows'
+# line ends (Notepad before Windows 10, cmd's labels).
 listing=$(python3 -m zipfile -l "$zip")
-for file in KCCSystemInfo.exe KCCSystemInfoENU.dll KCCSystemInfoJPN.dll KCCCapture.exe README.txt install-driver.cmd \
+satellites=$(cd "$top/res" && ls KCCSystemInfo???.rc | sed 's/\.rc$/.dll/')
+for file in KCCSystemInfo.exe $satellites KCCCapture.exe README.txt install-driver.cmd \
             remove-driver.cmd driver/isadmin.exe driver/hastable.exe driver/x86/boardinfo.sys driver/x64/boardinfo.sys; do
   check "the zip holds $file" grep -q "^$file " <<< "$listing"
 done
@@ -67,7 +69,7 @@ snapshot() {
   } > "$1"
 }
 # Runs the program, reads its lists, closes it with /halt.
-caption=$(dialog_caption "$bin/dlgread.exe" 'C:\Program Files\KCCSystemInfo\KCCSystemInfoENU.dll')
+caption=$(dialog_caption "$bin/dlgread.exe" "$(program_satellite "$bin/dlgread.exe" 'C:\Program Files\KCCSystemInfo')")
 dialog() {
   wine "$exe" >/dev/null 2>&1 &
   local pid=$!
