@@ -8,16 +8,10 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/tools/lib/wine-env.sh"
 "$top/tools/build.sh" >/dev/null
-build=$top/build/win32
-if ! wine_runs_32bit; then
-  # The figures are then the x86-64 build's: the same code, another compiler target and wine loader.
-  echo "benchmark: $(wine_explain_32bit); measuring the x86-64 build of the same code instead"
-  build=$top/build/win64
-  cmake -S "$top" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-  cmake --build "$build" -j "$(nproc)" >/dev/null
-  export KCC_WINE64=1
-  . "$top/tools/lib/wine-env.sh"
-fi
+# Where wine cannot start the i686 program the figures are the x86-64 build's: the same code, another
+# compiler target and wine loader.
+wine_select_build
+build=$wine_build
 bin=$build/bin
 state=$build/benchenv
 out=$(mktemp -d)

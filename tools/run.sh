@@ -9,15 +9,8 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 . "$top/tools/lib/wine-env.sh"
 "$top/tools/build.sh"
-build=$top/build/win32
-if ! wine_runs_32bit; then
-  echo "run: $(wine_explain_32bit); running the x86-64 build of the same code instead" >&2
-  build=$top/build/win64
-  cmake -S "$top" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-  cmake --build "$build" -j "$(nproc)" >/dev/null
-  export KCC_WINE64=1
-  . "$top/tools/lib/wine-env.sh"
-fi
+wine_select_build
+build=$wine_build
 bin=$build/bin
 state=$build/runenv
 shot=${KCC_SCREENSHOT:-$build/screenshot.png}

@@ -21,9 +21,7 @@ else
   echo "== Win32 checks of the i686 build that need no wine: $(wine_explain_32bit)"
   ctest --test-dir "$top/build/win32" --output-on-failure -LE wine || status=1
   echo "== Win32 tests under wine, x86-64 test build"
-  cmake -S "$top" -B "$top/build/win64" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-  cmake --build "$top/build/win64" -j "$jobs"
+  wine_build_x64
   skipped=$(ctest --test-dir "$top/build/win32" -N -L wine32 | sed -n 's/^Total Tests: //p')
   echo "   not run: $skipped test(s) of the i686 release itself (release_install), which wine cannot start here"
   KCC_WINE64=1 "$top/tools/with-dmi-id" -- ctest --test-dir "$top/build/win64" --output-on-failure -L wine -LE wine32 ||

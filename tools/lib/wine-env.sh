@@ -13,11 +13,31 @@ driver_location_key='HKLM\SOFTWARE\Varnel Corporation\Shared Info\Shared Service
 wmi_locator_key='HKLM\Software\Classes\CLSID\{4590F811-1D3A-11D0-891F-00AA004B2E24}\InprocServer32'
 wmi_fixture_key='HKLM\Software\KCCSystemInfo\WmiFixture'
 
-# The x86-64 test build (KCC_WINE64=1, set by tools/test.sh for it) runs with wine's 64-bit loader: `wine`
-# is then tools/lib/wine64/wine for this shell and everything it starts.
-if [ "${KCC_WINE64:-}" = 1 ]; then
+# The x86-64 test build (KCC_WINE64=1) runs with wine's 64-bit loader: `wine` is then tools/lib/wine64/wine
+# for this shell and everything it starts.
+wine_use_wine64() {
+  export KCC_WINE64=1
   case :$PATH: in *":$kcc_top/tools/lib/wine64:"*) ;; *) export PATH="$kcc_top/tools/lib/wine64:$PATH" ;; esac
-fi
+}
+if [ "${KCC_WINE64:-}" = 1 ]; then wine_use_wine64; fi
+
+# wine_build_x64: configures and builds build/win64, the x86-64 build of the same code (a test build: it
+# ships nothing).
+wine_build_x64() {
+  cmake -S "$kcc_top" -B "$kcc_top/build/win64" -DCMAKE_TOOLCHAIN_FILE="$kcc_top/cmake/mingw-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null && cmake --build "$kcc_top/build/win64" -j "$(nproc)"
+}
+
+# wine_select_build: sets wine_build to the build folder whose programs wine starts here: build/win32, or
+# where wine's 32-bit loader cannot run (said on stderr) build/win64, built here, with wine64 for the rest.
+wine_select_build() {
+  wine_build=$kcc_top/build/win32
+  wine_runs_32bit && return 0
+  echo "${0##*/}: $(wine_explain_32bit); using the x86-64 build of the same code instead" >&2
+  wine_build=$kcc_top/build/win64
+  wine_build_x64 >/dev/null || return 1
+  wine_use_wine64
+}
 
 # wine_runs_32bit: whether wine can start the 32-bit (i686) programs here. Its 32-bit loader is a 32-bit Linux
 # program, and some virtual machines boot their kernel without 32-bit support (ia32_emulation off).
