@@ -5,6 +5,7 @@
 #include "app/command_line_info_custom.h"
 #include "dialog/kcc_system_info_dlg.h"
 #include "framework/resource_strings.h"
+#include "framework/step_marks.h"
 #include "res/resource.h"
 
 #include <commctrl.h>
@@ -30,6 +31,7 @@ BOOL CKCCSystemInfoApp::InitInstance() {
   ::InitCommonControls();
   CWinApp::InitInstance();
   AfxOleInit();
+  StepMark("ole");
   SetRegistryKey(L"アプリケーション ウィザードで生成されたローカル アプリケーション");
 
   CCommandLineInfoCustom commandLine;
@@ -49,6 +51,7 @@ BOOL CKCCSystemInfoApp::InitInstance() {
   } else {
     m_observe.m_pEvent = this;
     const bool observing = m_observe.StartObserve();
+    StepMark("observer");
     if (observing && !m_observe.OwnsUserMutex()) {
       // Another start of this user passed the same test at the same instant and owns the mutex.
       ActivateRunningInstance(kRunnerUpWaitMs);

@@ -6,6 +6,7 @@
 #include "framework/handles.h"
 #include "framework/module.h"
 #include "framework/resource_strings.h"
+#include "framework/step_marks.h"
 #include "res/resource.h"
 #include "sources/machine_info.h"
 #include "wmi/wmi_data.h"
@@ -78,6 +79,7 @@ void CKCCSystemInfoDlg::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CKCCSystemInfoDlg::OnInitDialog() {
   // A template without the bound controls has already ended the dialog.
+  StepMark("dialog");
   if (!CDialog::OnInitDialog()) return FALSE;
 
   if (HMENU menu = GetSystemMenu(FALSE)) {
@@ -90,6 +92,7 @@ BOOL CKCCSystemInfoDlg::OnInitDialog() {
   }
   SetIcon(m_hIcon, TRUE);
   SetIcon(m_hIcon, FALSE);
+  StepMark("icons");
 
   SystemSummary summary;
   GatherSummary(summary);
@@ -100,7 +103,9 @@ BOOL CKCCSystemInfoDlg::OnInitDialog() {
   m_listHardware.GetClientRect(&client);
   const int valueWidth = 2 * client.right / 3;
   const int labelWidth = client.right - valueWidth;
+  // Without redrawing while they fill, the lists lay themselves out once instead of at every row.
   for (CListCtrl* list : {&m_listHardware, &m_listSystem}) {
+    list->SetRedraw(FALSE);
     list->InsertColumn(0, L"", LVCFMT_LEFT, labelWidth);
     list->InsertColumn(1, L"", LVCFMT_LEFT, valueWidth);
   }
@@ -109,6 +114,8 @@ BOOL CKCCSystemInfoDlg::OnInitDialog() {
     const int item = list.InsertItem(list.GetItemCount(), row.label.c_str());
     list.SetItemText(item, 1, row.value.c_str());
   }
+  for (CListCtrl* list : {&m_listHardware, &m_listSystem}) list->SetRedraw(TRUE);
+  StepMark("lists");
   return TRUE;
 }
 
@@ -119,12 +126,14 @@ void CKCCSystemInfoDlg::GatherSummary(SystemSummary& summary, const GatherHooks&
   summary.walkStatus = info.ReadMachineInfo(hooks.walkCalls);
   summary.tableSource = info.m_tableSource;
   info.FormatTexts();
+  StepMark("machine walk");
 
   if (IsMakerMachine(info)) summary.systemVersion = info.m_strSysVersion;
   const DWORD memoryMethod = ReadMemoryMethod();
 
   if (wmi.Connect() != 1) return;
   summary.connected = true;
+  StepMark("wmi connect");
 
   if (memoryMethod == 1) {
     if (IsMakerMachine(info)) summary.memory = info.m_strMemory;
@@ -138,6 +147,7 @@ void CKCCSystemInfoDlg::GatherSummary(SystemSummary& summary, const GatherHooks&
       FormatSize(RoundMemoryKilobytes(SumOverInstances(wmi, kMemoryQuery.properties[0])), summary.memory);
     wmi.CloseQuery();
   }
+  StepMark("memory query");
 
   summary.processor = info.m_strCpuVersion;
   summary.speed = info.m_strCpuSpeed;
@@ -146,16 +156,19 @@ void CKCCSystemInfoDlg::GatherSummary(SystemSummary& summary, const GatherHooks&
     FormatSize(SumOverInstances(wmi, kCacheQuery.properties[0]), summary.cache);
     wmi.CloseQuery();
   }
+  StepMark("cache query");
   if (wmi.Query(QueryText(kComputerSystemQuery)) == 1) {
     wmi.GetString(kComputerSystemQuery.properties[0], summary.manufacturer);
     wmi.GetString(kComputerSystemQuery.properties[1], summary.model);
     wmi.CloseQuery();
   }
+  StepMark("computer query");
   if (wmi.Query(QueryText(kBiosQuery)) == 1) {
     wmi.GetString(kBiosQuery.properties[0], summary.serialNumber);
     wmi.GetString(kBiosQuery.properties[1], summary.biosVersion);
     wmi.CloseQuery();
   }
+  StepMark("bios query");
   if (wmi.Query(QueryText(kOperatingSystemQuery)) == 1) {
     std::wstring caption, servicePack;
     wmi.GetString(kOperatingSystemQuery.properties[0], caption);
@@ -163,8 +176,10 @@ void CKCCSystemInfoDlg::GatherSummary(SystemSummary& summary, const GatherHooks&
     summary.operatingSystem = MakeOSName(caption, servicePack);
   }
   wmi.Disconnect();
+  StepMark("os query");
 
   summary.hasOem = GetOemInfo(summary.oem) == 1;
+  StepMark("oeminfo");
 }
 
 std::vector<SummaryRow> CKCCSystemInfoDlg::SummaryRows(const SystemSummary& summary) {
@@ -215,6 +230,7 @@ POINT CKCCSystemInfoDlg::IconPosition(const RECT& client, int iconWidth, int ico
 void CKCCSystemInfoDlg::OnPaint() {
   if (!IsIconic()) {
     Default();
+    StepMark("first paint");
     return;
   }
   CPaintDC dc(this);
@@ -310,6 +326,7 @@ LRESULT CALLBACK CopyShortcut(int code, WPARAM wParam, LPARAM lParam) {
 INT_PTR CKCCSystemInfoDlg::DoModal() {
   UniqueHook hook(::SetWindowsHookExW(WH_MSGFILTER, &CopyShortcut, nullptr, ::GetCurrentThreadId()));
   const CKCCSystemInfoDlg* previous = std::exchange(g_copyDialog, this);
+  StepMark("modal");
   const INT_PTR result = CDialog::DoModal();
   g_copyDialog = previous;
   return result;

@@ -2,6 +2,7 @@
 #include "framework/module.h"
 
 #include "framework/satellite_language.h"
+#include "framework/step_marks.h"
 
 #include <string>
 
@@ -41,6 +42,7 @@ HINSTANCE AfxGetInstanceHandle() { return ::GetModuleHandleW(nullptr); }
 HINSTANCE AfxGetResourceHandle() {
   if (!g_resourceChosen) {
     g_resource = LoadSatelliteBesideExe();
+    StepMark("satellite");
     g_resourceChosen = true;
   }
   return g_resource;

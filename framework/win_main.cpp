@@ -1,4 +1,6 @@
 // The program's entry point, and lean versions of the standard library's terminate and error hooks.
+#include "framework/step_marks.h"
+
 #include <windows.h>
 
 #include <cstdlib>
@@ -7,7 +9,12 @@
 
 int AfxWinMain();
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return AfxWinMain(); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  StepMark("entry");
+  const int code = AfxWinMain();
+  WriteStepMarks();
+  return code;
+}
 
 // These replace the library's own definitions on purpose, so the reserved names, the std namespace and
 // the library's variadic signature are deliberate here.

@@ -85,6 +85,7 @@ public:
   }
   void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
   BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
+  void SetRedraw(BOOL redraw = TRUE) { SendMessage(WM_SETREDRAW, redraw, 0); }
   HMENU GetSystemMenu(BOOL revert) const { return ::GetSystemMenu(m_hWnd, revert); }
   HICON SetIcon(HICON icon, BOOL big) {
     return reinterpret_cast<HICON>(SendMessage(WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)));

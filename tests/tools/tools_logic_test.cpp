@@ -71,6 +71,31 @@ TEST(Quantile, ClampsOutsideZeroToOne) {
   EXPECT_DOUBLE_EQ(0, bench::Quantile({}, 0.5));
 }
 
+// Launches marked out of order, one without a step: each step's time is taken from the step reached
+// before it in its own launch.
+TEST(SummarizeSteps, TakesEachStepFromTheOneBeforeItInTheSameLaunch) {
+  const std::vector<std::vector<bench::StepTime>> launches{
+      {{"entry", 40}, {"visible", 100}, {"dialog", 70}},
+      {{"entry", 50}, {"dialog", 90}, {"visible", 110}},
+      {{"entry", 60}, {"visible", 80}}};
+  const std::vector<bench::StepSummary> steps = bench::SummarizeSteps(launches);
+  ASSERT_EQ(3u, steps.size());
+  EXPECT_EQ("entry", steps[0].name);
+  EXPECT_DOUBLE_EQ(50, steps[0].tookMedian);
+  EXPECT_EQ("dialog", steps[1].name);
+  EXPECT_EQ(2u, steps[1].count);
+  EXPECT_DOUBLE_EQ(35, steps[1].tookMedian);
+  EXPECT_DOUBLE_EQ(30, steps[1].tookMin);
+  EXPECT_EQ("visible", steps[2].name);
+  EXPECT_DOUBLE_EQ(100, steps[2].atMedian);
+  EXPECT_DOUBLE_EQ(20, steps[2].tookMedian);
+  // From entry (50) to the ready step (110, the last one given), less dialog's 40 from entry; a step after
+  // the ready one is not counted.
+  EXPECT_DOUBLE_EQ(20, bench::TimeOutside(launches[1], {"dialog"}));
+  EXPECT_DOUBLE_EQ(15, bench::TimeOutside({{"entry", 0}, {"paint", 30}, {"dialog", 5}, {"visible", 20}}, {"dialog", "paint"}));
+  EXPECT_DOUBLE_EQ(0, bench::TimeOutside({{"dialog", 5}}, {}));
+}
+
 struct QuoteCase {
   const wchar_t* argument;
   const wchar_t* expected;

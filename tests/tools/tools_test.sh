@@ -286,10 +286,16 @@ case $case in
     expect_status "bare dialog" 0 wine "$launchtime" --runs 2 --caption "$title" "$KCC_BIN_DIR/baredlg.exe"
     cat "$work/out"
     grep -q $'^runs\t2$' "$work/out" || fail "baredlg runs"
+    # Its steps, written where the launcher said, on the launcher's clock.
+    for step in entry satellite dialog visible; do
+      grep -q $'^step_ms\t'"$step"$'\t' "$work/out" || fail "bare dialog: no step $step"
+    done
     export KCC_BENCH_RUNS=2
     expect_status "run.sh" 0 "$KCC_SOURCE_DIR/tools/bench/run.sh" "$KCC_BIN_DIR"
     cat "$work/out"
-    grep -q "baredlg.exe" "$work/out" || fail "run.sh: no baredlg line"
+    grep -q "baredlg.exe --thread" "$work/out" || fail "run.sh: no baredlg line"
+    grep -Eq "^  (wmi connect|lists) " "$work/out" || fail "run.sh: the program's steps are missing"
+    grep -q "^our own cost .*from the minimums" "$work/out" || fail "run.sh: no own cost"
     grep -q "KCCSystemInfoENU.dll" "$work/out" || fail "run.sh: no satellite size"
     ;;
 

@@ -20,9 +20,13 @@ const wchar_t kUsageText[] =
     L"  dialog with caption TEXT is visible (with --ready lists: until lists 1000 and 1001 both hold\n"
     L"  rows), answering message boxes with OK on the way; then reads its working set after --settle ms\n"
     L"  (default 200), closes the dialog with WM_CLOSE and waits for the process to end.\n"
-    L"Output, one figure a line, tab-separated: run <i> <ms> <working set KB> <peak KB> <boxes>, then\n"
-    L"runs, launch_ms_{median,min,q1,q3,max}, working_set_kb_median, peak_working_set_kb_median.\n"
-    L"launchtime.exe --figures FILE prints those figures of the run lines that FILE collects.\n";
+    L"  Each run names a file in KCC_STEP_MARKS, where the program writes its start-up steps.\n"
+    L"Output, one figure a line, tab-separated: step <name> <ms from launch> for each step of a run and\n"
+    L"its \"visible\" (or \"lists\"), then run <i> <ms> <working set KB> <peak KB> <boxes>; at the end\n"
+    L"runs, launch_ms_{median,min,q1,q3,max}, working_set_kb_median, peak_working_set_kb_median, and\n"
+    L"step_ms <name> <median from launch> <median from the step before> <least from it> <runs>.\n"
+    L"launchtime.exe --figures FILE [--platform STEP,STEP...] prints those figures of the run and step lines that FILE\n"
+    L"collects, and inside_ms_{median,min}: from entry to ready less the steps named (the platform's calls).\n";
 
 constexpr int kUsage = 2;
 
@@ -93,15 +97,43 @@ struct RunResult {
   SIZE_T workingSet = 0;
   SIZE_T peakWorkingSet = 0;
   size_t boxes = 0;
+  std::vector<bench::StepTime> steps;
 };
 
-double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+double Milliseconds(LONGLONG from, LONGLONG to) {
   static LARGE_INTEGER frequency = [] {
     LARGE_INTEGER f;
     ::QueryPerformanceFrequency(&f);
     return f;
   }();
-  return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+  return 1000.0 * static_cast<double>(to - from) / static_cast<double>(frequency.QuadPart);
+}
+
+// The file the child marks its steps in: one per launcher, named in the environment it passes on.
+const std::wstring& StepMarksFile() {
+  static const std::wstring path = [] {
+    wchar_t folder[MAX_PATH];
+    const DWORD length = ::GetTempPathW(MAX_PATH, folder);
+    std::wstring file = (length > 0 && length < MAX_PATH ? std::wstring(folder, length) : std::wstring()) +
+                        L"kcc-step-marks-" + Number(::GetCurrentProcessId()) + L".txt";
+    ::SetEnvironmentVariableW(L"KCC_STEP_MARKS", file.c_str());
+    return file;
+  }();
+  return path;
+}
+
+// The steps the child wrote ("name<TAB>counter" lines), in ms from `start`; the file is removed.
+std::vector<bench::StepTime> ReadStepMarks(LONGLONG start) {
+  std::vector<bench::StepTime> steps;
+  if (FILE* file = _wfopen(StepMarksFile().c_str(), L"r")) {
+    char name[64];
+    long long counter = 0;
+    while (std::fscanf(file, "%63[^\t\n]\t%lld\n", name, &counter) == 2)
+      steps.push_back(bench::StepTime{name, Milliseconds(start, counter)});
+    std::fclose(file);
+  }
+  ::DeleteFileW(StepMarksFile().c_str());
+  return steps;
 }
 
 bool Ready(HWND dialog, bool lists) {
@@ -113,6 +145,7 @@ bool Ready(HWND dialog, bool lists) {
 
 bool RunOnce(const Settings& settings, const std::wstring& commandLine, RunResult& result) {
   Child child;
+  ::DeleteFileW(StepMarksFile().c_str());
   LARGE_INTEGER start;
   ::QueryPerformanceCounter(&start);
   if (!child.Start(commandLine)) {
@@ -139,7 +172,7 @@ bool RunOnce(const Settings& settings, const std::wstring& commandLine, RunResul
   }
   LARGE_INTEGER ready;
   ::QueryPerformanceCounter(&ready);
-  result.ms = Seconds(start, ready) * 1000.0;
+  result.ms = Milliseconds(start.QuadPart, ready.QuadPart);
 
   ::Sleep(settings.settleMs);
   PROCESS_MEMORY_COUNTERS memory{};
@@ -153,43 +186,81 @@ bool RunOnce(const Settings& settings, const std::wstring& commandLine, RunResul
     Err(L"launchtime: the program did not end within 10 s of WM_CLOSE; ended it\n");
     return false;
   }
+  result.steps = ReadStepMarks(start.QuadPart);
+  result.steps.push_back(bench::StepTime{settings.lists ? "lists filled" : "visible", result.ms});
   return true;
 }
 
+std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+void PrintSteps(const std::vector<bench::StepTime>& steps) {
+  for (const bench::StepTime& step : steps) Out(L"step\t" + Widen(step.name) + Format(L"\t%.3f\n", step.at));
+}
+
 void PrintFigures(const std::vector<double>& times, const std::vector<double>& workingSets,
-                  const std::vector<double>& peaks) {
+                  const std::vector<double>& peaks, const std::vector<std::vector<bench::StepTime>>& launches,
+                  const std::vector<std::string>& platform = {}) {
   const bench::Summary launch = bench::Summarize(times);
   Out(L"runs\t" + Number(launch.count) + L"\n" + Format(L"launch_ms_median\t%.3f\n", launch.median) +
       Format(L"launch_ms_min\t%.3f\n", launch.min) + Format(L"launch_ms_q1\t%.3f\n", launch.q1) +
       Format(L"launch_ms_q3\t%.3f\n", launch.q3) + Format(L"launch_ms_max\t%.3f\n", launch.max) +
       Format(L"working_set_kb_median\t%.0f\n", bench::Summarize(workingSets).median) +
       Format(L"peak_working_set_kb_median\t%.0f\n", bench::Summarize(peaks).median));
+  for (const bench::StepSummary& step : bench::SummarizeSteps(launches))
+    Out(L"step_ms\t" + Widen(step.name) + Format(L"\t%.3f", step.atMedian) + Format(L"\t%.3f", step.tookMedian) +
+        Format(L"\t%.3f", step.tookMin) + L"\t" + Number(step.count) + L"\n");
+  std::vector<double> inside;
+  for (const std::vector<bench::StepTime>& steps : launches) inside.push_back(bench::TimeOutside(steps, platform));
+  const bench::Summary insideFigures = bench::Summarize(inside);
+  Out(Format(L"inside_ms_median\t%.3f\n", insideFigures.median) + Format(L"inside_ms_min\t%.3f\n", insideFigures.min));
+}
+
+// "a,b,c" as its names.
+std::vector<std::string> SplitSteps(const wchar_t* list) {
+  std::vector<std::string> names(1);
+  for (const wchar_t* c = list; *c; ++c) {
+    if (*c == L',') names.emplace_back();
+    else names.back() += static_cast<char>(*c);
+  }
+  return names;
 }
 
 // The figures of run lines gathered from several invocations, so that one summary serves them all.
-int FiguresOf(const wchar_t* path) {
+int FiguresOf(const wchar_t* path, const std::vector<std::string>& platform) {
   FILE* file = _wfopen(path, L"r");
   if (!file) {
     Err(L"launchtime: cannot read " + std::wstring(path) + L"\n");
     return 1;
   }
   std::vector<double> times, workingSets, peaks;
+  std::vector<std::vector<bench::StepTime>> launches(1);
   char line[256];
   while (std::fgets(line, sizeof(line), file)) {
     unsigned long index = 0;
     double ms = 0, workingSet = 0, peak = 0;
+    char name[64];
+    // A run's steps come before its run line.
+    if (std::sscanf(line, "step\t%63[^\t]\t%lf", name, &ms) == 2) launches.back().push_back(bench::StepTime{name, ms});
     if (std::sscanf(line, "run\t%lu\t%lf\t%lf\t%lf", &index, &ms, &workingSet, &peak) != 4) continue;
     times.push_back(ms);
     workingSets.push_back(workingSet);
     peaks.push_back(peak);
+    launches.emplace_back();
   }
   std::fclose(file);
-  PrintFigures(times, workingSets, peaks);
+  launches.pop_back();
+  PrintFigures(times, workingSets, peaks, launches, platform);
   return 0;
 }
 
 int Run(int argc, wchar_t** argv) {
-  if (argc == 3 && std::wstring(argv[1]) == L"--figures") return FiguresOf(dlgread::WindowsPath(argv[2]).c_str());
+  if ((argc == 3 || argc == 5) && std::wstring(argv[1]) == L"--figures") {
+    if (argc == 5 && std::wstring(argv[3]) != L"--platform") {
+      Err(kUsageText);
+      return kUsage;
+    }
+    return FiguresOf(dlgread::WindowsPath(argv[2]).c_str(), argc == 5 ? SplitSteps(argv[4]) : std::vector<std::string>());
+  }
   Settings settings;
   int i = 1;
   for (; i < argc && argv[i][0] == L'-' && argv[i][1] == L'-'; i += 2) {
@@ -225,6 +296,7 @@ int Run(int argc, wchar_t** argv) {
   const std::wstring commandLine = bench::JoinCommandLine(settings.command);
 
   std::vector<double> times, workingSets, peaks;
+  std::vector<std::vector<bench::StepTime>> launches;
   for (unsigned long run = 0; run < settings.warmup + settings.runs; ++run) {
     RunResult result;
     if (!RunOnce(settings, commandLine, result)) return 1;
@@ -232,11 +304,13 @@ int Run(int argc, wchar_t** argv) {
     times.push_back(result.ms);
     workingSets.push_back(static_cast<double>(result.workingSet / 1024));
     peaks.push_back(static_cast<double>(result.peakWorkingSet / 1024));
+    launches.push_back(result.steps);
+    PrintSteps(result.steps);
     Out(L"run\t" + Number(run - settings.warmup + 1) + Format(L"\t%.3f", result.ms) + L"\t" +
         Number(result.workingSet / 1024) + L"\t" + Number(result.peakWorkingSet / 1024) + L"\t" +
         Number(result.boxes) + L"\n");
   }
-  PrintFigures(times, workingSets, peaks);
+  PrintFigures(times, workingSets, peaks, launches);
   return 0;
 }
 
