@@ -31,9 +31,9 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   return FALSE;
 }
 
-// One function of each library the program imports beyond these, so that the loader maps the same set
-// into both before their entry points: loading one (ole32 above all) changes how long a first dialog
-// takes under wine, and that is the platform's, not the program's.
+// One function of each library that the program imports and this dialog would not, so that the loader
+// maps the same set into both before their entry points: under wine, loading ole32 alone changes how
+// long a first dialog takes, and that is the platform's, not the program's.
 const void* const kProgramImports[] = {reinterpret_cast<const void*>(&::SysStringLen),
                                        reinterpret_cast<const void*>(&::SHGetValueW),
                                        reinterpret_cast<const void*>(&::VerQueryValueW),
