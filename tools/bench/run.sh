@@ -76,8 +76,11 @@ for round in $(seq 1 "$rounds"); do
 done
 for name in program bare thread lists; do
   if [ -s "$work/$name.runs" ]; then figures $name; fi
+done
+# Each round's own cost needs only these two.
+for name in program thread; do
   for round in $(seq 1 "$rounds"); do
-    if [ "$rounds" -gt 1 ] && [ -s "$work/$name.$round.runs" ] && [ "$name" != lists ]; then figures "$name.$round"; fi
+    if [ "$rounds" -gt 1 ] && [ -s "$work/$name.$round.runs" ]; then figures "$name.$round"; fi
   done
 done
 
