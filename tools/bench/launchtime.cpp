@@ -3,6 +3,7 @@
 #include "tools/bench/stats.h"
 #include "tools/dlgread/dialog_reader.h"
 #include "capture/summary_lines.h"
+#include "framework/text.h"
 
 #include <psapi.h>
 
@@ -191,10 +192,8 @@ bool RunOnce(const Settings& settings, const std::wstring& commandLine, RunResul
   return true;
 }
 
-std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
-
 void PrintSteps(const std::vector<bench::StepTime>& steps) {
-  for (const bench::StepTime& step : steps) Out(L"step\t" + Widen(step.name) + Format(L"\t%.3f\n", step.at));
+  for (const bench::StepTime& step : steps) Out(L"step\t" + WidenAnsi(step.name) + Format(L"\t%.3f\n", step.at));
 }
 
 void PrintFigures(const std::vector<double>& times, const std::vector<double>& workingSets,
@@ -207,7 +206,7 @@ void PrintFigures(const std::vector<double>& times, const std::vector<double>& w
       Format(L"working_set_kb_median\t%.0f\n", bench::Summarize(workingSets).median) +
       Format(L"peak_working_set_kb_median\t%.0f\n", bench::Summarize(peaks).median));
   for (const bench::StepSummary& step : bench::SummarizeSteps(launches))
-    Out(L"step_ms\t" + Widen(step.name) + Format(L"\t%.3f", step.atMedian) + Format(L"\t%.3f", step.tookMedian) +
+    Out(L"step_ms\t" + WidenAnsi(step.name) + Format(L"\t%.3f", step.atMedian) + Format(L"\t%.3f", step.tookMedian) +
         Format(L"\t%.3f", step.tookMin) + L"\t" + Number(step.count) + L"\n");
   std::vector<double> inside;
   for (const std::vector<bench::StepTime>& steps : launches) inside.push_back(bench::TimeOutside(steps, platform));
@@ -218,9 +217,9 @@ void PrintFigures(const std::vector<double>& times, const std::vector<double>& w
 // "a,b,c" as its names.
 std::vector<std::string> SplitSteps(const wchar_t* list) {
   std::vector<std::string> names(1);
-  for (const wchar_t* c = list; *c; ++c) {
-    if (*c == L',') names.emplace_back();
-    else names.back() += static_cast<char>(*c);
+  for (const char c : NarrowUtf8(list)) {
+    if (c == ',') names.emplace_back();
+    else names.back() += c;
   }
   return names;
 }
