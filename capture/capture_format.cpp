@@ -3,9 +3,9 @@
 
 #include <stdio.h>
 
-#include "driver/dmi_table.h"
-#include "sources/boardinfo_protocol.h"
-#include "sources/smbios_fields.h"
+#include "smbios/dmi_table.h"
+#include "smbios/boardinfo_protocol.h"
+#include "smbios/smbios_fields.h"
 
 namespace capture {
 namespace {

@@ -34,8 +34,8 @@
 // unknown function code gets the one-byte reply 0x81. A non-zero structure status comes with next handle 0xFFFF.
 #include <ntddk.h>
 
-#include "driver/dmi_table.h"
-#include "sources/boardinfo_protocol.h"
+#include "smbios/dmi_table.h"
+#include "smbios/boardinfo_protocol.h"
 
 // MinGW's DDK headers leave these out.
 extern "C" NTSYSAPI NTSTATUS NTAPI ZwQuerySystemInformation(ULONG informationClass, PVOID information,

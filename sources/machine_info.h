@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "sources/dmi_device.h"
-#include "sources/smbios_structure.h"
+#include "smbios/dmi_device.h"
+#include "smbios/smbios_structure.h"
 
 #ifdef _WIN32
 struct HKEY__; // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp): HKEY without <windows.h>

@@ -13,7 +13,7 @@
 
 #include "framework/handles.h"
 #include "framework/text.h"
-#include "sources/boardinfo_protocol.h"
+#include "smbios/boardinfo_protocol.h"
 #include "sources/firmware_table.h"
 #include "sources/machine_paths.h"
 

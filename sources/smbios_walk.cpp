@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "sources/boardinfo_protocol.h"
-#include "sources/table_device.h"
+#include "smbios/boardinfo_protocol.h"
+#include "smbios/table_device.h"
 
 namespace {
 uint16_t ReadWord(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8)); }

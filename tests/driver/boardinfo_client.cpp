@@ -1,7 +1,7 @@
 // A test client of the boardinfo device: raw IOCTL_BOARDINFO_CALL requests with guarded output buffers.
 #include "tests/driver/boardinfo_client.h"
 
-#include "sources/boardinfo_protocol.h"
+#include "smbios/boardinfo_protocol.h"
 
 namespace drivertest {
 

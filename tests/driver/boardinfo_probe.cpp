@@ -1,7 +1,7 @@
 // Prints what the boardinfo device answers, for the service script's tests: boardinfo_probe [DEVICE_PATH].
 // One line "status=S revision=R count=N largest=L size=Z walked=W last=0|1" and exit 0, or
 // "open failed: E" / "information request failed: E" and exit 1.
-#include "sources/boardinfo_protocol.h"
+#include "smbios/boardinfo_protocol.h"
 #include "tests/driver/boardinfo_client.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
 // libFuzzer target over the boardinfo driver's table logic: the fuzzer's bytes are the table file, the fault
 // settings and a sequence of requests with their buffer sizes; every reply must stay inside its buffer.
-#include "driver/dmi_table.h"
+#include "smbios/dmi_table.h"
 
 #include <cstddef>
 #include <cstdint>

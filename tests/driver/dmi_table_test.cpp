@@ -1,7 +1,7 @@
 // Native tests of the boardinfo driver's table logic: image formats, malformed tables, requests, fault settings.
-#include "driver/dmi_table.h"
+#include "smbios/dmi_table.h"
 
-#include "sources/boardinfo_protocol.h"
+#include "smbios/boardinfo_protocol.h"
 #include "tests/support/table_builder.h"
 #include "tests/support/table_server.h"
 

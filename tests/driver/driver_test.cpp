@@ -1,7 +1,7 @@
 // Tests of the real boardinfo driver under wine: device names, request checks, tables from files and from the
 // firmware, malformed tables and the fault settings. Each test starts the driver with the settings it needs;
 // at the end the service is back in its default state (no Parameters values).
-#include "sources/boardinfo_protocol.h"
+#include "smbios/boardinfo_protocol.h"
 #include "tests/driver/boardinfo_client.h"
 #include "tests/driver/driver_service.h"
 #include "tests/driver/smbios_reference.h"

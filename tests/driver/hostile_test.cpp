@@ -5,7 +5,7 @@
 //   boardinfo_hostile [--requests N] [--seed S]          (default: KCC_HOSTILE_REQUESTS, else 40000)
 //   boardinfo_hostile --worker SEED COUNT                one of the other processes
 // KCC_HOSTILE_TRACE=1 prints each request before it is made.
-#include "sources/boardinfo_protocol.h"
+#include "smbios/boardinfo_protocol.h"
 #include "tests/driver/boardinfo_client.h"
 #include "tests/driver/driver_service.h"
 #include "tests/driver/smbios_reference.h"

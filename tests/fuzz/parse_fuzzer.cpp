@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "sources/machine_info.h"
-#include "driver/dmi_table.h"
+#include "smbios/dmi_table.h"
 #include "tests/support/table_server.h"
 
 namespace {

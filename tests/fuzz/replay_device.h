@@ -8,8 +8,8 @@
 
 #include <vector>
 
-#include "sources/boardinfo_protocol.h"
-#include "sources/dmi_device.h"
+#include "smbios/boardinfo_protocol.h"
+#include "smbios/dmi_device.h"
 
 // Record per call: control (0xFF: the call fails), u16 length, then that many reply bytes, of which
 // at most the caller's output size are written; the rest of the output buffer keeps what it held,

@@ -3,7 +3,7 @@
 #include <stdint.h>
 #include <stdlib.h>
 
-#include "driver/dmi_table.h"
+#include "smbios/dmi_table.h"
 #include "sources/machine_info.h"
 #include "tests/fuzz/replay_device.h"
 #include "capture/capture_format.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "sources/boardinfo_protocol.h"
-#include "sources/dmi_device.h"
+#include "smbios/boardinfo_protocol.h"
+#include "smbios/dmi_device.h"
 #include "tests/support/table_builder.h"
 
 namespace kcctest {

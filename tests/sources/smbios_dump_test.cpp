@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/dmi_table.h"
+#include "smbios/dmi_table.h"
 #include "tests/support/table_builder.h"
 #include "tests/support/table_server.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/dmi_table.h"
+#include "smbios/dmi_table.h"
 
 namespace tablebuilder {
 

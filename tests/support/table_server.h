@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "driver/dmi_table.h"
-#include "sources/table_device.h"
+#include "smbios/dmi_table.h"
+#include "smbios/table_device.h"
 
 // A broken promise of the table logic fails the test that sees it; without GoogleTest (fuzzers, tools) it aborts.
 #ifdef EXPECT_TRUE

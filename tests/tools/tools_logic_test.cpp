@@ -1,5 +1,5 @@
 // Tests of the tools' pure rules: field escaping, summary figures, command-line quoting, capture formats.
-#include "driver/dmi_table.h"
+#include "smbios/dmi_table.h"
 #include "tools/bench/command_line.h"
 #include "tools/bench/stats.h"
 #include "capture/capture_format.h"

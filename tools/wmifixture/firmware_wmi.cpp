@@ -1,11 +1,11 @@
 // WMI as Windows derives it from the firmware: a fixture file made from an SMBIOS dump.
 #include "tools/wmifixture/firmware_wmi.h"
 
-#include "sources/smbios_fields.h"
+#include "smbios/smbios_fields.h"
 
-#include "driver/dmi_table.h"
+#include "smbios/dmi_table.h"
 #include "sources/machine_info.h"
-#include "sources/smbios_structure.h"
+#include "smbios/smbios_structure.h"
 
 #include <string_view>
 #include <vector>

@@ -1,6 +1,6 @@
 // The seam between the table walk and the boardinfo driver: one device control call, request in, reply out.
-#ifndef KCC_SOURCES_DMI_DEVICE_H
-#define KCC_SOURCES_DMI_DEVICE_H
+#ifndef KCC_SMBIOS_DMI_DEVICE_H
+#define KCC_SMBIOS_DMI_DEVICE_H
 
 #include <stdint.h>
 

@@ -1,14 +1,14 @@
 // The boardinfo driver's table logic answering in-process: an image served through the driver's own requests.
-#ifndef KCC_SOURCES_TABLE_DEVICE_H
-#define KCC_SOURCES_TABLE_DEVICE_H
+#ifndef KCC_SMBIOS_TABLE_DEVICE_H
+#define KCC_SMBIOS_TABLE_DEVICE_H
 
 #include <stddef.h>
 #include <stdint.h>
 
 #include <vector>
 
-#include "driver/dmi_table.h"
-#include "sources/dmi_device.h"
+#include "smbios/dmi_table.h"
+#include "smbios/dmi_device.h"
 
 // Set up as DriverEntry sets up the driver, so that every rule of locating, indexing and answering is the
 // driver's: the program walks Windows' firmware table with it when no driver opens, and the tests, fuzzers

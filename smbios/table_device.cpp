@@ -1,5 +1,5 @@
 // The boardinfo driver's table logic answering in-process.
-#include "sources/table_device.h"
+#include "smbios/table_device.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
 // The boardinfo driver's table logic: locating and indexing the SMBIOS table, and the two requests.
-#include "driver/dmi_table.h"
+#include "smbios/dmi_table.h"
 
-#include "sources/boardinfo_protocol.h"
+#include "smbios/boardinfo_protocol.h"
 
 namespace {
 

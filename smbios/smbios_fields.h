@@ -1,6 +1,6 @@
 // The SMBIOS structure types and field offsets that the program and its tools read, each named once.
-#ifndef KCC_SOURCES_SMBIOS_FIELDS_H
-#define KCC_SOURCES_SMBIOS_FIELDS_H
+#ifndef KCC_SMBIOS_SMBIOS_FIELDS_H
+#define KCC_SMBIOS_SMBIOS_FIELDS_H
 
 #include <stddef.h>
 #include <stdint.h>

@@ -1,7 +1,7 @@
 // The boardinfo driver's table logic: finding the SMBIOS table in an image, indexing it, answering requests.
 // Freestanding C++ (no run-time library, no Windows headers): the driver links it, and so do the native tests.
-#ifndef KCC_DRIVER_DMI_TABLE_H
-#define KCC_DRIVER_DMI_TABLE_H
+#ifndef KCC_SMBIOS_DMI_TABLE_H
+#define KCC_SMBIOS_DMI_TABLE_H
 
 #include <stddef.h>
 #include <stdint.h>

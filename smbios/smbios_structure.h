@@ -1,6 +1,6 @@
 // A bounds-checked view of one SMBIOS structure inside a driver reply: formatted area and string set.
-#ifndef KCC_SOURCES_SMBIOS_STRUCTURE_H
-#define KCC_SOURCES_SMBIOS_STRUCTURE_H
+#ifndef KCC_SMBIOS_SMBIOS_STRUCTURE_H
+#define KCC_SMBIOS_SMBIOS_STRUCTURE_H
 
 #include <stddef.h>
 #include <stdint.h>

@@ -1,6 +1,6 @@
 // Wire format of the boardinfo DMI access driver: control code, requests and replies (SMBIOS 50h/51h).
-#ifndef KCC_SOURCES_BOARDINFO_PROTOCOL_H
-#define KCC_SOURCES_BOARDINFO_PROTOCOL_H
+#ifndef KCC_SMBIOS_BOARDINFO_PROTOCOL_H
+#define KCC_SMBIOS_BOARDINFO_PROTOCOL_H
 
 #include <stdint.h>
 
