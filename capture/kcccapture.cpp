@@ -156,81 +156,80 @@ void KeepMessage(void* context, const std::wstring& caption, const std::wstring&
 
 // ---- WMI, as the queries answer, for the fixture provider ----
 
-std::wstring VariantText(const wchar_t* name, const VARIANT& value) {
+std::wstring ValueText(const wchar_t* name, const WmiValue& value) {
   const std::wstring key = std::wstring(name) + L"=";
-  switch (V_VT(&value)) {
+  switch (value.type) {
   case VT_NULL:
   case VT_EMPTY:
     return key + L"VT_NULL";
-  case VT_BSTR: {
-    const BSTR text = V_BSTR(&value);
+  case VT_BSTR:
     // Quoted, so that spaces at either end stay; the provider takes what stands between the outer quotes.
-    return key + L"VT_BSTR:\"" + (text ? std::wstring(text, ::SysStringLen(text)) : std::wstring()) + L"\"";
-  }
+    return key + L"VT_BSTR:\"" + value.text + L"\"";
   case VT_I2:
-    return key + L"VT_I2:" + std::to_wstring(V_I2(&value));
+    return key + L"VT_I2:" + std::to_wstring(value.number);
   case VT_I4:
-    return key + L"VT_I4:" + std::to_wstring(V_I4(&value));
+    return key + L"VT_I4:" + std::to_wstring(value.number);
   case VT_I8:
-    return key + L"VT_I8:" + std::to_wstring(V_I8(&value));
+    return key + L"VT_I8:" + std::to_wstring(value.number);
   case VT_BOOL:
-    return key + (V_BOOL(&value) ? L"VT_BOOL:true" : L"VT_BOOL:false");
+    return key + (value.number ? L"VT_BOOL:true" : L"VT_BOOL:false");
   default:
-    return L"; " + key + L"VARIANT type " + std::to_wstring(V_VT(&value)) + L", which a replay cannot serve";
+    return L"; " + key + L"VARIANT type " + std::to_wstring(value.type) + L", which a replay cannot serve";
   }
 }
 
 struct WmiCapture {
   std::wstring ini;      // the fixture file's text
   std::wstring failures; // its [fail] lines
+  std::wstring hangs;    // its [hang] lines: where WMI stopped answering
   bool connected = false;
 };
 
-void CaptureQuery(IWbemServices* services, const WmiQuery& query, bool redact, WmiCapture& out) {
-  const BString language(L"WQL");
-  const BString text(SelectText(QueryText(query)).c_str());
-  ComPtr<IEnumWbemClassObject> found;
-  services->ExecQuery(language.Get(), text.Get(), WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY, nullptr,
-                      found.Receive());
-  if (!found) {
-    out.failures += L"ExecQuery=" + std::wstring(query.className) + L"\r\n";
+// Every instance of the query as the program reads it. Where WMI stops answering, the fixture is told to stop
+// there too, after the instances it did give.
+void CaptureQuery(CWmiData& wmi, const WmiQuery& query, bool redact, WmiCapture& out) {
+  const std::wstring className(query.className);
+  if (wmi.OpenQuery(QueryText(query)) != 1) {
+    if (wmi.RanOut()) out.hangs += L"ExecQuery=" + className + L"\r\n";
+    else out.failures += L"ExecQuery=" + className + L"\r\n";
     return;
   }
   // Bounded: a provider that never ends its enumeration does not hold the capture forever.
-  for (unsigned instance = 0; instance < 4096; ++instance) {
-    ComPtr<IWbemClassObject> object;
-    ULONG returned = 0;
-    const HRESULT hr = found->Next(WBEM_INFINITE, 1, object.Receive(), &returned);
-    if (FAILED(hr) || hr == WBEM_S_FALSE || !object) break;
-    out.ini += L"[" + std::wstring(query.className) + L"#" + Number(instance) + L"]\r\n";
+  for (unsigned instance = 0; instance < 4096 && wmi.NextInstance() == 1; ++instance) {
+    out.ini += L"[" + className + L"#" + Number(instance) + L"]\r\n";
     std::vector<const wchar_t*> names(std::begin(query.properties), std::end(query.properties));
     names.push_back(query.whereProperty);
     for (const wchar_t* name : names) {
-      if (!name) continue;
-      Variant value;
-      if (FAILED(object->Get(name, 0, value.Receive(), nullptr, nullptr))) continue; // absent: Get fails again
-      if (redact && &query == &kBiosQuery && name == kBiosQuery.properties[0] &&
-          value.Type() == VT_BSTR && V_BSTR(value.Get())) {
-        const std::wstring serial(V_BSTR(value.Get()), ::SysStringLen(V_BSTR(value.Get())));
-        out.ini += std::wstring(name) + L"=VT_BSTR:\"" + capture::Placeholder(serial) + L"\"\r\n";
+      WmiValue value;
+      if (!name || wmi.GetValue(name, value) != 1) continue; // absent: Get fails again
+      if (redact && &query == &kBiosQuery && name == kBiosQuery.properties[0] && value.type == VT_BSTR) {
+        out.ini += std::wstring(name) + L"=VT_BSTR:\"" + capture::Placeholder(value.text) + L"\"\r\n";
         continue;
       }
-      out.ini += VariantText(name, *value.Get()) + L"\r\n";
+      out.ini += ValueText(name, value) + L"\r\n";
     }
   }
+  if (wmi.RanOut()) out.hangs += L"Next=" + className + L"\r\n";
+  wmi.CloseQuery();
 }
 
-// Connects as the program does; a failed connection is recorded by the step that failed.
+// Connects as the program does; a failed connection is recorded by the step that failed. A budget of its own:
+// where the gathering before found WMI not answering, this finds where it stops, as a replay must.
 WmiCapture CaptureWmi(bool redact) {
   WmiCapture out;
   CWmiData wmi;
   if (wmi.Connect() == 1) {
     out.connected = true;
-    for (const WmiQuery* query : kSummaryQueries) CaptureQuery(wmi.Services(), *query, redact, out);
+    for (const WmiQuery* query : kSummaryQueries) CaptureQuery(wmi, *query, redact, out);
+  } else if (wmi.LastConnect() == CWmiData::ConnectEnd::kRanOut) {
+    out.hangs += L"ConnectServer=yes\r\n";
   } else {
-    out.failures += wmi.Services() ? L"ProxyBlanket=yes\r\n" : L"ConnectServer=yes\r\n";
+    out.failures += wmi.LastConnect() == CWmiData::ConnectEnd::kNoBlanket ? L"ProxyBlanket=yes\r\n"
+                                                                          : L"ConnectServer=yes\r\n";
   }
+  wmi.Disconnect();
   if (!out.failures.empty()) out.ini += L"[fail]\r\n" + out.failures;
+  if (!out.hangs.empty()) out.ini += L"[hang]\r\n" + out.hangs;
   return out;
 }
 

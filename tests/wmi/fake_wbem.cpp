@@ -42,6 +42,14 @@ HRESULT STDMETHODCALLTYPE CountingUnknown::QueryInterface(REFIID riid, void** ob
 
 namespace {
 
+// Set while hung calls may return.
+HANDLE g_unhang = nullptr;
+
+// A call that is to hang waits here until ReleaseHangs.
+void HangIf(Hang where) {
+  if (g_script.hang == where && g_unhang) ::WaitForSingleObject(g_unhang, INFINITE);
+}
+
 // Reference counting that logs the object's end under its name.
 class Counted {
 public:
@@ -90,6 +98,7 @@ public:
     if (!IsBstr(name)) g_record.getNamesAreBstrs = false;
     if (type || flavor) g_record.getAskedTypeOrFlavor = true;
     g_record.getFlags |= flags;
+    HangIf(Hang::kGet);
     if (!name || !value) return WBEM_E_INVALID_PARAMETER;
     for (const auto& [property, v] : m_instance) {
       if (::lstrcmpiW(property.c_str(), name) != 0) continue;
@@ -135,6 +144,7 @@ public:
     g_record.nextCounts.push_back(count);
     if (!objects || !returned || count != 1) return WBEM_E_INVALID_PARAMETER;
     *returned = 0;
+    if (m_calls++ == g_script.hangAtNext) HangIf(Hang::kNext);
     if (m_position == g_script.failNextAt) return g_script.nextFailure;
     if (m_position >= g_script.instances.size()) return WBEM_S_FALSE;
     objects[0] = new FakeObject(m_position, g_script.instances[m_position]);
@@ -149,6 +159,7 @@ public:
 
 private:
   size_t m_position = 0;
+  size_t m_calls = 0;
 };
 
 class FakeServices final : public UnsupportedServices, public IClientSecurity, private Counted {
@@ -192,6 +203,7 @@ public:
     g_record.queryIsBstr = IsBstr(query);
     g_record.execFlags = flags;
     g_record.execContextNull = context == nullptr;
+    HangIf(Hang::kExecQuery);
     if (!result) return WBEM_E_INVALID_PARAMETER;
     *result = g_script.execGivesEnumerator ? new FakeEnum() : nullptr;
     return g_script.exec;
@@ -213,6 +225,8 @@ public:
     g_record.resourceIsBstr = IsBstr(resource);
     g_record.connectRestNull = !user && !password && !locale && !authority && !context;
     g_record.securityFlags = securityFlags;
+    ++g_record.connectCalls;
+    HangIf(Hang::kConnectServer);
     if (!services) return WBEM_E_INVALID_PARAMETER;
     *services = g_script.connectGivesServices ? new FakeServices() : nullptr;
     return g_script.connect;
@@ -243,13 +257,43 @@ FakeLocatorFactory g_factory;
 
 } // namespace
 
+DWORD WINAPI Registration::Serve(void* parameter) {
+  Registration* self = static_cast<Registration*>(parameter);
+  const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  DWORD cookie = 0;
+  self->m_hr = FAILED(com) ? com
+                           : ::CoRegisterClassObject(CLSID_WbemLocator, &g_factory, CLSCTX_INPROC_SERVER,
+                                                     REGCLS_MULTIPLEUSE, &cookie);
+  ::SetEvent(self->m_registered);
+  ::WaitForSingleObject(self->m_stop, INFINITE);
+  if (SUCCEEDED(self->m_hr)) ::CoRevokeClassObject(cookie);
+  if (SUCCEEDED(com)) ::CoUninitialize();
+  return 0;
+}
+
 Registration::Registration() {
   g_enumerators = 0;
-  m_hr = ::CoRegisterClassObject(CLSID_WbemLocator, &g_factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &m_cookie);
+  g_unhang = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  m_registered = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  m_stop = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  m_thread = ::CreateThread(nullptr, 0, &Registration::Serve, this, 0, nullptr);
+  if (m_thread) ::WaitForSingleObject(m_registered, INFINITE);
 }
 
 Registration::~Registration() {
-  if (SUCCEEDED(m_hr)) ::CoRevokeClassObject(m_cookie);
+  ReleaseHangs();
+  ::SetEvent(m_stop);
+  if (m_thread) ::WaitForSingleObject(m_thread, INFINITE);
+  for (HANDLE handle : {m_thread, m_stop, m_registered, g_unhang})
+    if (handle) ::CloseHandle(handle);
+  g_unhang = nullptr;
+}
+
+void ReleaseHangs() {
+  if (!g_unhang) return;
+  ::SetEvent(g_unhang);
+  // The worker that made a hung call lets its objects go once the call returns.
+  for (int i = 0; i < 200 && g_record.live != 0; ++i) ::Sleep(10);
 }
 
 } // namespace fakewmi

@@ -36,6 +36,9 @@ FakeValue Unknown(IUnknown* object);
 
 using FakeInstance = std::vector<std::pair<std::wstring, FakeValue>>;
 
+// Where a fake stops answering until Release() (a WMI that hangs).
+enum class Hang { kNone, kConnectServer, kExecQuery, kNext, kGet };
+
 struct Script {
   HRESULT create = S_OK; // the class object's CreateInstance
   HRESULT connect = S_OK;
@@ -47,11 +50,14 @@ struct Script {
   HRESULT nextWithObject = S_OK; // what Next returns together with an object
   size_t failNextAt = SIZE_MAX;  // Next for this instance index fails...
   HRESULT nextFailure = WBEM_E_FAILED;
+  Hang hang = Hang::kNone;
+  size_t hangAtNext = 0; // with Hang::kNext: the Next call (0 = the first) that hangs
 };
 
 struct Record {
   std::vector<std::wstring> log; // calls and object ends, in order: "ExecQuery", "Next", "~Object1", ...
   int live = 0;                  // fake objects alive (locator, services, enumerators, instances)
+  int connectCalls = 0;
   std::wstring resource;
   bool resourceIsBstr = false, connectRestNull = false;
   LONG securityFlags = -1;
@@ -74,7 +80,9 @@ extern Record g_record;
 // A BSTR knows its length; a plain wide string does not.
 bool IsBstr(const wchar_t* text);
 
-// Serves the fakes for CLSID_WbemLocator in this process while it lives.
+// Serves the fakes for CLSID_WbemLocator in this process while it lives. The class object is registered in
+// the multithreaded apartment, where CWmiData's worker asks for it (a registration counts only in its own
+// apartment), from a thread that keeps that apartment alive. Its end lets a hung fake return first.
 class Registration : private kcctest::NoCopy {
 public:
   Registration();
@@ -82,9 +90,13 @@ public:
   HRESULT Result() const { return m_hr; }
 
 private:
-  DWORD m_cookie = 0;
-  HRESULT m_hr;
+  static DWORD WINAPI Serve(void* self);
+  HANDLE m_registered = nullptr, m_stop = nullptr, m_thread = nullptr;
+  HRESULT m_hr = E_FAIL;
 };
+
+// Lets every hung fake call return, and waits until the objects they held are gone.
+void ReleaseHangs();
 
 // A plain IUnknown that counts its references, for watching VARIANTs and COM pointers let go.
 class CountingUnknown : public IUnknown {

@@ -2,6 +2,10 @@
 // the program: the arguments of every call, each result path, the message boxes and the release order.
 #include "wmi/wmi_data.h"
 
+#include "framework/com.h"
+
+#include <wbemidl.h>
+
 #include "tests/wmi/fake_wbem.h"
 #include "tests/support/message_box_answerer.h"
 #include "tests/wmi/satellite_guard.h"
@@ -159,7 +163,9 @@ TEST_P(CWmiDataQueryText, IsSelectStarFromAndTheArgumentUnchanged) {
   EXPECT_TRUE(g_record.execContextNull);
   ASSERT_EQ(1u, g_record.nextCounts.size());
   EXPECT_EQ(1u, g_record.nextCounts[0]);
-  EXPECT_EQ(static_cast<LONG>(WBEM_INFINITE), g_record.nextTimeouts[0]);
+  // The enumerator itself is asked to wait no longer than what is left of the budget.
+  EXPECT_GT(g_record.nextTimeouts[0], 0);
+  EXPECT_LE(g_record.nextTimeouts[0], static_cast<LONG>(CWmiData::kBudgetMs));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -462,7 +468,7 @@ TEST_F(CWmiDataFake, ThreeInstancesSumBeyondSigned32Bits) {
   EXPECT_EQ(2684354560u, Sum(wmi, L"Capacity"));
   EXPECT_EQ(4u, g_record.nextCounts.size()) << "each instance once, then the end";
   for (size_t i = 0; i < g_record.nextTimeouts.size(); ++i) {
-    EXPECT_EQ(static_cast<LONG>(WBEM_INFINITE), g_record.nextTimeouts[i]);
+    EXPECT_LE(g_record.nextTimeouts[i], static_cast<LONG>(CWmiData::kBudgetMs));
     EXPECT_EQ(1u, g_record.nextCounts[i]);
   }
 }
@@ -618,5 +624,70 @@ TEST_F(CWmiDataFake, DialogSequenceHoldsOneQueryAtATime) {
   EXPECT_EQ(0, g_record.live);
   EXPECT_TRUE(watcher.Boxes().empty());
 }
+
+// --- a WMI that stops answering
+
+// Where the fakes hang, what each operation then gives within a short budget, and that nothing is waited for
+// once one call ran out: the rest fail at once and show no box, in this object and in another that shares the
+// budget. The hung call returns when the test ends, and its objects are let go then, on the worker.
+struct HangCase {
+  const char* name;
+  fakewmi::Hang hang;
+  size_t hangAtNext;
+  int connect, query;       // what Connect and the first Query give
+  const wchar_t* box;       // the first Query's box, if any
+  uint64_t memory;          // the sum the caller gets from that query
+};
+
+class CWmiDataHang : public CWmiDataFake, public ::testing::WithParamInterface<HangCase> {};
+
+TEST_P(CWmiDataHang, OneCallRunsOutAndNothingIsWaitedForAgain) {
+  const HangCase& c = GetParam();
+  g_script.hang = c.hang;
+  g_script.hangAtNext = c.hangAtNext;
+  g_script.instances = {{{L"Capacity", fakewmi::Bstr(L"536870912")}}, {{L"Capacity", fakewmi::Bstr(L"536870912")}}};
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
+  CallBudget budget(300);
+  const DWORD start = ::GetTickCount();
+  {
+    CWmiData wmi(&budget);
+    EXPECT_EQ(c.connect, wmi.Connect());
+    uint64_t total = 0;
+    EXPECT_EQ(c.query, wmi.Query(L"Win32_PhysicalMemory"));
+    if (c.query == 1) total = Sum(wmi, L"Capacity");
+    EXPECT_EQ(c.memory, total);
+    EXPECT_TRUE(wmi.RanOut());
+    EXPECT_TRUE(budget.Exhausted());
+    EXPECT_EQ(0, wmi.Query(L"Win32_BIOS")) << "not asked again";
+    std::wstring text = L"kept";
+    EXPECT_EQ(0, wmi.GetString(L"SerialNumber", text));
+    EXPECT_EQ(L"kept", text);
+    wmi.Disconnect();
+  }
+  const int connects = g_record.connectCalls;
+  CWmiData other(&budget);
+  EXPECT_EQ(0, other.Connect());
+  EXPECT_EQ(CWmiData::ConnectEnd::kRanOut, other.LastConnect());
+  EXPECT_EQ(connects, g_record.connectCalls) << "the budget is shared: the second object asks nothing";
+  // Only the call that hung waited, and for no longer than the budget; the boxes do not count.
+  EXPECT_LT(::GetTickCount() - start, 3000u);
+  const std::vector<SeenBox> boxes = watcher.Boxes();
+  if (c.box) {
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(std::wstring(c.box) + L"Select * From Win32_PhysicalMemory", boxes[0].text);
+  } else {
+    EXPECT_TRUE(boxes.empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hangs, CWmiDataHang,
+    ::testing::Values(HangCase{"ConnectServer", fakewmi::Hang::kConnectServer, 0, 0, 0, nullptr, 0},
+                      HangCase{"ExecQuery", fakewmi::Hang::kExecQuery, 0, 1, 0, kExecError, 0},
+                      HangCase{"FirstNext", fakewmi::Hang::kNext, 0, 1, 0, kNextError, 0},
+                      // A later Next that hangs ends the sum with what it has, as the end of the instances does.
+                      HangCase{"SecondNext", fakewmi::Hang::kNext, 1, 1, 1, nullptr, 536870912},
+                      HangCase{"Get", fakewmi::Hang::kGet, 0, 1, 1, nullptr, 0}),
+    [](const ::testing::TestParamInfo<HangCase>& info) { return info.param.name; });
 
 } // namespace

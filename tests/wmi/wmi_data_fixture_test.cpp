@@ -2,6 +2,10 @@
 // through COM, with the odd value types, sums, failures and message boxes a fixture can stage.
 #include "wmi/wmi_data.h"
 
+#include "framework/com.h"
+
+#include <wbemidl.h>
+
 #include "tests/wmi/fixture_file.h"
 #include "tests/support/message_box_answerer.h"
 #include "tests/wmi/satellite_guard.h"

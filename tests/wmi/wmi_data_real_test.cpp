@@ -2,6 +2,10 @@
 // against the kernel's figure, and the message boxes of queries that find nothing or are refused.
 #include "wmi/wmi_data.h"
 
+#include "framework/com.h"
+
+#include <wbemidl.h>
+
 #include "tests/support/message_box_answerer.h"
 #include "tests/wmi/satellite_guard.h"
 
