@@ -112,6 +112,12 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{u"VT_NULL", true, ValueType::Null, 0, u""},
         ValueCase{u"VT_NULL:", true, ValueType::Null, 0, u""},
         ValueCase{u"VT_NULL:x", false, ValueType::Null, 0, u""},
+        ValueCase{u"VT_UI1:255", true, ValueType::UI1, 255, u""},
+        ValueCase{u"VT_UI1:256", false, ValueType::Null, 0, u""},
+        ValueCase{u"VT_UI1_ARRAY:", true, ValueType::UI1Array, 0, u""},
+        ValueCase{u"VT_UI1_ARRAY:0 1", false, ValueType::Null, 0, u""},
+        ValueCase{u"VT_UI1_ARRAY:abc", false, ValueType::Null, 0, u""},
+        ValueCase{u"VT_UI1_ARRAY:0g", false, ValueType::Null, 0, u""},
         ValueCase{u"VT_R8:1.5", false, ValueType::Null, 0, u""},
         ValueCase{u"536870912", false, ValueType::Null, 0, u""},
         ValueCase{u"", false, ValueType::Null, 0, u""}));
@@ -229,6 +235,34 @@ TEST(FixtureSections, FailSectionKeysWhateverTheirValue) {
   EXPECT_TRUE(failing.FailsExecQuery(u"Win32_OS"));
   EXPECT_FALSE(failing.FailsExecQuery(u""));
   EXPECT_FALSE(failing.FailsExecQuery(u"Win32_BIOS2"));
+}
+
+TEST(FixtureSections, ByteArraysAndTheirNamespace) {
+  const Fixture fixture = Fixture::FromText(u"[root\\WMI\\MSSmBios_RawSMBiosTables#0]\n"
+                                            u"SMBiosData=VT_UI1_ARRAY:00 7F ff0A\nSmbiosMajorVersion=VT_UI1:3\n"
+                                            u"[Win32_BIOS#0]\nSerialNumber=VT_BSTR:1\n");
+  const auto raw = fixture.Select(From(u"mssmbios_rawsmbiostables"), u"ROOT\\wmi");
+  ASSERT_EQ(1u, raw.size());
+  EXPECT_EQ(u"MSSmBios_RawSMBiosTables", raw[0]->className);
+  EXPECT_EQ((std::vector<uint8_t>{0x00, 0x7F, 0xFF, 0x0A}), raw[0]->Find(u"SMBiosData")->value.bytes);
+  EXPECT_EQ(3, raw[0]->Find(u"SmbiosMajorVersion")->value.number);
+  // Each class in its own namespace only; none named is root\cimv2.
+  EXPECT_TRUE(fixture.Select(From(u"MSSmBios_RawSMBiosTables")).empty());
+  EXPECT_TRUE(fixture.Select(From(u"Win32_BIOS"), u"root\\WMI").empty());
+  EXPECT_EQ(1u, fixture.Select(From(u"Win32_BIOS"), u"root\\CIMV2").size());
+}
+
+TEST(FixtureSections, HangSectionSaysWhereWmiStopsAnswering) {
+  const Fixture quiet = Fixture::FromText(kSample);
+  EXPECT_FALSE(quiet.HangsConnectServer() || quiet.HangsExecQuery(u"Win32_BIOS") || quiet.HangsNext(u"Win32_BIOS"));
+  const Fixture hung = Fixture::FromText(u"[hang]\nConnectServer=yes\nExecQuery=Win32_BIOS\nNext=win32_cachememory\n"
+                                         u"ProxyBlanket=yes\n");
+  EXPECT_TRUE(hung.HangsConnectServer());
+  EXPECT_FALSE(hung.FailsConnectServer()) << "hanging is not failing";
+  EXPECT_TRUE(hung.HangsExecQuery(u"WIN32_BIOS"));
+  EXPECT_FALSE(hung.HangsNext(u"Win32_BIOS"));
+  EXPECT_TRUE(hung.HangsNext(u"Win32_CacheMemory"));
+  EXPECT_FALSE(hung.FailsProxyBlanket()) << "a blanket fails, it does not hang";
 }
 
 TEST(FixtureSections, UnparsablePartsAreAbsent) {

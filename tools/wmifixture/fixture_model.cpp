@@ -207,6 +207,7 @@ std::optional<int64_t> IntegerOf(const Value& value) {
   case ValueType::I2:
   case ValueType::I4:
   case ValueType::I8:
+  case ValueType::UI1:
     return value.number;
   case ValueType::Bstr: // real WMI hands 64-bit numbers out as decimal strings
     return ParseInteger(value.text, std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max());
@@ -256,6 +257,28 @@ std::optional<Value> ParseValue(std::u16string_view text) {
     value.text.assign(rest);
     return value;
   }
+  if (EqualsIgnoreCase(tag, u"VT_UI1_ARRAY")) {
+    value.type = ValueType::UI1Array;
+    int high = -1;
+    for (char16_t c : rest) {
+      if (IsSpace(c)) {
+        if (high >= 0) return std::nullopt; // a byte is two digits
+        continue;
+      }
+      const int digit = c >= u'0' && c <= u'9' ? c - u'0'
+                        : c >= u'a' && c <= u'f' ? c - u'a' + 10
+                        : c >= u'A' && c <= u'F' ? c - u'A' + 10 : -1;
+      if (digit < 0) return std::nullopt;
+      if (high < 0) {
+        high = digit;
+      } else {
+        value.bytes.push_back(static_cast<uint8_t>(high << 4 | digit));
+        high = -1;
+      }
+    }
+    if (high >= 0) return std::nullopt;
+    return value;
+  }
   if (EqualsIgnoreCase(tag, u"VT_BOOL")) {
     const std::u16string_view word = Trim(rest);
     if (!EqualsIgnoreCase(word, u"true") && !EqualsIgnoreCase(word, u"false")) return std::nullopt;
@@ -272,6 +295,7 @@ std::optional<Value> ParseValue(std::u16string_view text) {
       {u"VT_I2", ValueType::I2, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()},
       {u"VT_I4", ValueType::I4, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()},
       {u"VT_I8", ValueType::I8, std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max()},
+      {u"VT_UI1", ValueType::UI1, 0, 255},
   };
   for (const IntegerType& integer : kIntegers) {
     if (!EqualsIgnoreCase(tag, integer.tag)) continue;
@@ -313,33 +337,51 @@ std::optional<Query> ParseQuery(std::u16string_view text) {
 
 Fixture Fixture::FromBytes(std::string_view bytes) { return FromText(DecodeText(bytes)); }
 
+namespace {
+// "ClassA, ClassB" appended to `classes`.
+void AddClassList(std::u16string_view list, std::vector<std::u16string>& classes) {
+  while (!list.empty()) {
+    const size_t comma = list.find(u',');
+    const std::u16string_view item = Trim(list.substr(0, comma));
+    if (!item.empty()) classes.emplace_back(item);
+    list.remove_prefix(comma == std::u16string_view::npos ? list.size() : comma + 1);
+  }
+}
+
+// "root\WMI\Class": the namespace before the last backslash; none names the default.
+std::u16string ClassKey(std::u16string_view qualified, std::u16string_view nameSpace = std::u16string_view()) {
+  const size_t slash = qualified.rfind(u'\\');
+  if (slash != std::u16string_view::npos) {
+    nameSpace = qualified.substr(0, slash);
+    qualified.remove_prefix(slash + 1);
+  }
+  if (nameSpace.empty()) nameSpace = kDefaultNamespace;
+  return Folded(std::u16string(nameSpace) + u"\\" + std::u16string(qualified));
+}
+} // namespace
+
 Fixture Fixture::FromText(std::u16string_view text) {
   Fixture fixture;
   for (const Section& section : ParseIni(text)) {
-    if (EqualsIgnoreCase(section.name, u"fail")) {
+    const bool fail = EqualsIgnoreCase(section.name, u"fail");
+    if (fail || EqualsIgnoreCase(section.name, u"hang")) {
       for (const auto& [key, value] : section.entries) {
-        if (EqualsIgnoreCase(key, u"ConnectServer")) fixture.m_failConnectServer = true;
-        else if (EqualsIgnoreCase(key, u"ProxyBlanket")) fixture.m_failProxyBlanket = true;
-        else if (EqualsIgnoreCase(key, u"ExecQuery")) {
-          std::u16string_view list = value;
-          while (!list.empty()) {
-            const size_t comma = list.find(u',');
-            const std::u16string_view item = Trim(list.substr(0, comma));
-            if (!item.empty()) fixture.m_failExecQuery.emplace_back(item);
-            list.remove_prefix(comma == std::u16string_view::npos ? list.size() : comma + 1);
-          }
-        }
+        if (EqualsIgnoreCase(key, u"ConnectServer")) (fail ? fixture.m_failConnectServer : fixture.m_hangConnectServer) = true;
+        else if (fail && EqualsIgnoreCase(key, u"ProxyBlanket")) fixture.m_failProxyBlanket = true;
+        else if (EqualsIgnoreCase(key, u"ExecQuery")) AddClassList(value, fail ? fixture.m_failExecQuery : fixture.m_hangExecQuery);
+        else if (!fail && EqualsIgnoreCase(key, u"Next")) AddClassList(value, fixture.m_hangNext);
       }
       continue;
     }
     std::u16string className;
     uint32_t number = 0;
     if (!SplitInstanceName(section.name, className, number)) continue;
-    auto& instances = fixture.m_classes[Folded(className)];
+    auto& instances = fixture.m_classes[ClassKey(className)];
     auto found = instances.find(number);
     if (found == instances.end()) {
-      // The class keeps the spelling of its first section.
-      std::u16string spelling = instances.empty() ? className : instances.begin()->second.className;
+      // The class keeps the spelling of its first section, without its namespace.
+      std::u16string spelling = instances.empty() ? className.substr(className.rfind(u'\\') + 1)
+                                                  : instances.begin()->second.className;
       found = instances.emplace(number, Instance{std::move(spelling), {}}).first;
     }
     Instance& instance = found->second;
@@ -351,9 +393,9 @@ Fixture Fixture::FromText(std::u16string_view text) {
   return fixture;
 }
 
-std::vector<const Instance*> Fixture::Select(const Query& query) const {
+std::vector<const Instance*> Fixture::Select(const Query& query, std::u16string_view nameSpace) const {
   std::vector<const Instance*> result;
-  const auto found = m_classes.find(Folded(query.className));
+  const auto found = m_classes.find(ClassKey(query.className, nameSpace));
   if (found == m_classes.end()) return result;
   for (const auto& entry : found->second) {
     const Instance& instance = entry.second;
@@ -367,9 +409,9 @@ std::vector<const Instance*> Fixture::Select(const Query& query) const {
   return result;
 }
 
-bool Fixture::FailsExecQuery(std::u16string_view className) const {
-  return std::any_of(m_failExecQuery.begin(), m_failExecQuery.end(),
-                     [&](const std::u16string& failing) { return EqualsIgnoreCase(failing, className); });
+bool Fixture::Lists(const std::vector<std::u16string>& classes, std::u16string_view className) {
+  return std::any_of(classes.begin(), classes.end(),
+                     [&](const std::u16string& listed) { return EqualsIgnoreCase(listed, className); });
 }
 
 } // namespace wmifixture

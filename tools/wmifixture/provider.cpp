@@ -69,14 +69,18 @@ HRESULT LoadFixture(std::shared_ptr<const Fixture>& fixture) {
   return S_OK;
 }
 
-bool IsLocalCimv2(const wchar_t* resource) {
-  if (!resource) return false;
+// The local namespace a resource names, root\cimv2 or root\WMI (the two the program connects to); empty for
+// any other.
+std::wstring LocalNamespace(const wchar_t* resource) {
+  if (!resource) return std::wstring();
   std::wstring name(resource);
   for (wchar_t& c : name)
     if (c == L'/') c = L'\\';
   const std::wstring local = L"\\\\.\\";
   if (name.compare(0, local.size(), local) == 0) name.erase(0, local.size());
-  return ::lstrcmpiW(name.c_str(), L"root\\cimv2") == 0;
+  for (const wchar_t* known : {L"root\\cimv2", L"root\\WMI"})
+    if (::lstrcmpiW(name.c_str(), known) == 0) return name;
+  return std::wstring();
 }
 
 class Locator final : public IWbemLocator {
@@ -104,13 +108,15 @@ public:
                                           IWbemContext*, IWbemServices** services) override {
     if (!services) return WBEM_E_INVALID_PARAMETER;
     *services = nullptr;
-    if (!IsLocalCimv2(resource)) return WBEM_E_INVALID_NAMESPACE;
+    const std::wstring nameSpace = LocalNamespace(resource);
+    if (nameSpace.empty()) return WBEM_E_INVALID_NAMESPACE;
     try {
       std::shared_ptr<const Fixture> fixture;
       const HRESULT hr = LoadFixture(fixture);
       if (FAILED(hr)) return hr;
+      if (fixture->HangsConnectServer()) Hang();
       if (fixture->FailsConnectServer()) return WBEM_E_ACCESS_DENIED;
-      *services = CreateServices(std::move(fixture));
+      *services = CreateServices(std::move(fixture), nameSpace);
       return *services ? WBEM_S_NO_ERROR : WBEM_E_OUT_OF_MEMORY;
     } catch (...) {
       return WBEM_E_OUT_OF_MEMORY;

@@ -2,6 +2,7 @@
 #include "tools/wmifixture/wbem_objects.h"
 #include "tools/wmifixture/wbem_unsupported.h"
 
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -80,10 +81,26 @@ public:
       case ValueType::I8: V_VT(value) = VT_I8; V_I8(value) = v.number; break;
       case ValueType::Bool: V_VT(value) = VT_BOOL; V_BOOL(value) = v.number ? VARIANT_TRUE : VARIANT_FALSE; break;
       case ValueType::Null: V_VT(value) = VT_NULL; break;
+      case ValueType::UI1: V_VT(value) = VT_UI1; V_UI1(value) = static_cast<BYTE>(v.number); break;
+      case ValueType::UI1Array: {
+        // As WMI hands out a uint8[] property: a one-dimensional SAFEARRAY of VT_UI1 from 0.
+        SAFEARRAY* array = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(v.bytes.size()));
+        void* data = nullptr;
+        if (!array || FAILED(::SafeArrayAccessData(array, &data))) {
+          if (array) ::SafeArrayDestroy(array);
+          return WBEM_E_OUT_OF_MEMORY;
+        }
+        if (!v.bytes.empty()) memcpy(data, v.bytes.data(), v.bytes.size());
+        ::SafeArrayUnaccessData(array);
+        V_VT(value) = VT_ARRAY | VT_UI1;
+        V_ARRAY(value) = array;
+        break;
+      }
       }
     }
     if (type) {
-      static const CIMTYPE kTypes[] = {CIM_STRING, CIM_SINT16, CIM_SINT32, CIM_SINT64, CIM_BOOLEAN, CIM_STRING};
+      static const CIMTYPE kTypes[] = {CIM_STRING,  CIM_SINT16, CIM_SINT32, CIM_SINT64,
+                                       CIM_BOOLEAN, CIM_STRING, CIM_UINT8,  CIM_UINT8 | CIM_FLAG_ARRAY};
       *type = kTypes[static_cast<int>(v.type)];
     }
     if (flavor) *flavor = property ? WBEM_FLAVOR_ORIGIN_LOCAL : WBEM_FLAVOR_ORIGIN_SYSTEM;
@@ -103,8 +120,10 @@ private:
 
 class Enumerator final : public IEnumWbemClassObject, private RefCount {
 public:
-  Enumerator(std::shared_ptr<const Fixture> fixture, std::vector<const Instance*> instances, size_t position = 0)
-      : m_fixture(std::move(fixture)), m_instances(std::move(instances)), m_position(position) {}
+  // `hangs`: once the instances are served, Next never returns, as a provider that stopped answering.
+  Enumerator(std::shared_ptr<const Fixture> fixture, std::vector<const Instance*> instances, bool hangs,
+             size_t position = 0)
+      : m_fixture(std::move(fixture)), m_instances(std::move(instances)), m_hangs(hangs), m_position(position) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
     if (!object) return E_POINTER;
@@ -125,6 +144,7 @@ public:
   HRESULT STDMETHODCALLTYPE Next(LONG, ULONG count, IWbemClassObject** objects, ULONG* returned) override {
     if (!objects || !returned) return WBEM_E_INVALID_PARAMETER;
     *returned = 0;
+    if (m_hangs && m_position >= m_instances.size()) Hang();
     while (*returned < count && m_position < m_instances.size()) {
       ClassObject* object = new (std::nothrow) ClassObject(m_fixture, m_instances[m_position]);
       if (!object) return *returned ? WBEM_S_FALSE : WBEM_E_OUT_OF_MEMORY;
@@ -140,7 +160,7 @@ public:
     if (!copy) return WBEM_E_INVALID_PARAMETER;
     *copy = nullptr;
     try {
-      *copy = new Enumerator(m_fixture, m_instances, m_position);
+      *copy = new Enumerator(m_fixture, m_instances, m_hangs, m_position);
     } catch (...) {
       return WBEM_E_OUT_OF_MEMORY;
     }
@@ -160,12 +180,14 @@ public:
 private:
   std::shared_ptr<const Fixture> m_fixture;
   std::vector<const Instance*> m_instances;
+  bool m_hangs;
   size_t m_position;
 };
 
 class Services final : public UnsupportedServices, public IClientSecurity, private RefCount {
 public:
-  explicit Services(std::shared_ptr<const Fixture> fixture) : m_fixture(std::move(fixture)) {}
+  Services(std::shared_ptr<const Fixture> fixture, const std::wstring& nameSpace)
+      : m_fixture(std::move(fixture)), m_namespace(View(nameSpace.c_str())) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
     if (!object) return E_POINTER;
@@ -237,12 +259,14 @@ public:
 
 private:
   HRESULT Open(const Query& query, IEnumWbemClassObject** result) {
+    if (m_fixture->HangsExecQuery(query.className)) Hang();
     if (m_fixture->FailsExecQuery(query.className)) return WBEM_E_FAILED;
-    *result = new Enumerator(m_fixture, m_fixture->Select(query));
+    *result = new Enumerator(m_fixture, m_fixture->Select(query, m_namespace), m_fixture->HangsNext(query.className));
     return WBEM_S_NO_ERROR;
   }
 
   std::shared_ptr<const Fixture> m_fixture;
+  std::u16string m_namespace;
   DWORD m_authn = RPC_C_AUTHN_WINNT, m_authz = RPC_C_AUTHZ_NONE, m_level = RPC_C_AUTHN_LEVEL_CONNECT,
         m_impersonation = RPC_C_IMP_LEVEL_IMPERSONATE, m_capabilities = EOAC_NONE;
 };
@@ -253,8 +277,12 @@ LONG LiveObjects() { return g_liveObjects; }
 void AddLiveObject() { ::InterlockedIncrement(&g_liveObjects); }
 void RemoveLiveObject() { ::InterlockedDecrement(&g_liveObjects); }
 
-IWbemServices* CreateServices(std::shared_ptr<const Fixture> fixture) {
-  return new (std::nothrow) Services(std::move(fixture));
+IWbemServices* CreateServices(std::shared_ptr<const Fixture> fixture, const std::wstring& nameSpace) {
+  return new (std::nothrow) Services(std::move(fixture), nameSpace);
+}
+
+void Hang() {
+  for (;;) ::Sleep(INFINITE);
 }
 
 } // namespace wmifixture

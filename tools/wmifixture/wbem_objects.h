@@ -16,8 +16,12 @@ LONG LiveObjects();
 void AddLiveObject();
 void RemoveLiveObject();
 
-// A services object over a snapshot of the fixture; the caller owns the returned reference.
-IWbemServices* CreateServices(std::shared_ptr<const Fixture> fixture);
+// A services object over a snapshot of the fixture, for its classes of one namespace; the caller owns the
+// returned reference.
+IWbemServices* CreateServices(std::shared_ptr<const Fixture> fixture, const std::wstring& nameSpace);
+
+// What a WMI that stopped answering does: never returns (the process ends around it).
+[[noreturn]] void Hang();
 
 } // namespace wmifixture
 
