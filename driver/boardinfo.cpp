@@ -26,7 +26,8 @@
 // A walk starts at each information request on an open handle: the per-walk counters begin again there.
 // Each open handle (file object) has a walk of its own, so two programs may walk the table at once; in the
 // first structure request of a walk handle 0 means the table's first structure, in every later one the
-// structure whose handle is 0.
+// structure whose handle is 0. The handle of the structure after the last one served means that structure,
+// any other handle the first structure holding it, so that a walk over repeated handles reaches every one.
 //
 // Requests: a length without a system buffer fails with STATUS_INVALID_USER_BUFFER, input shorter than its
 // function needs with STATUS_INVALID_PARAMETER, output shorter than the

@@ -89,6 +89,7 @@ BoardInfoResult AnswerInformation(const BoardInfoServer* server, BoardInfoWalk* 
   __atomic_store_n(&walk->structureRequests, 0u, __ATOMIC_SEQ_CST);
   __atomic_store_n(&walk->noStructureLeft, server->faults.noStructureCount, __ATOMIC_SEQ_CST);
   __atomic_store_n(&walk->atStart, 1u, __ATOMIC_SEQ_CST);
+  __atomic_store_n(&walk->following, kBoardInfoNowhere, __ATOMIC_SEQ_CST);
   const BoardInfoFaults& faults = server->faults;
   if (faults.failInfo != 0) return kBoardInfoDeviceError;
 
@@ -107,9 +108,12 @@ BoardInfoResult AnswerInformation(const BoardInfoServer* server, BoardInfoWalk* 
 
 // Where the table holds `handle`, or table.count. Handle 0 is "the first structure" only while the walk
 // is at its start: real tables often begin with vendor structures and give a later one handle 0, and a
-// walk that comes back to handle 0 must get that one, not go round the table again.
-uint32_t FindStructure(const DmiTable& table, uint16_t handle, bool atStart) {
+// walk that comes back to handle 0 must get that one, not go round the table again. The handle of the
+// structure after the last one served means that structure: firmware repeats handles (vendor structures
+// sharing one), and the first structure holding the handle would send the walk back on itself.
+uint32_t FindStructure(const DmiTable& table, uint16_t handle, bool atStart, uint32_t following) {
   if (handle == 0 && atStart) return 0;
+  if (following < table.count && table.entries[following].handle == handle) return following;
   uint32_t index = 0;
   while (index < table.count && table.entries[index].handle != handle) ++index;
   return index;
@@ -132,7 +136,8 @@ BoardInfoResult AnswerStructure(const BoardInfoServer* server, BoardInfoWalk* wa
              (!faults.hasStructureStatusHandle || handle == static_cast<uint16_t>(faults.structureStatusHandle))) {
     status = forced;
   } else {
-    index = FindStructure(table, handle, __atomic_load_n(&walk->atStart, __ATOMIC_SEQ_CST) != 0);
+    index = FindStructure(table, handle, __atomic_load_n(&walk->atStart, __ATOMIC_SEQ_CST) != 0,
+                          __atomic_load_n(&walk->following, __ATOMIC_SEQ_CST));
   }
   if (status == BOARDINFO_STATUS_OK && index >= table.count) status = BOARDINFO_STATUS_NO_STRUCTURE;
 
@@ -155,6 +160,7 @@ BoardInfoResult AnswerStructure(const BoardInfoServer* server, BoardInfoWalk* wa
   if (entry != nullptr) {
     // The walk has moved past its start once a structure is served; a 0x83 keeps it where it was.
     __atomic_store_n(&walk->atStart, 0u, __ATOMIC_SEQ_CST);
+    __atomic_store_n(&walk->following, index + 1, __ATOMIC_SEQ_CST);
     if (index + 1 < table.count) next = table.entries[index + 1].handle;
   }
   out[0] = status;
@@ -267,6 +273,7 @@ void InitBoardInfoWalk(const BoardInfoServer* server, BoardInfoWalk* walk) {
   walk->structureRequests = 0;
   walk->noStructureLeft = server->faults.noStructureCount;
   walk->atStart = 0;
+  walk->following = kBoardInfoNowhere;
 }
 
 BoardInfoResult BoardInfoCall(const BoardInfoServer* server, BoardInfoWalk* walk, const void* in, size_t inSize,

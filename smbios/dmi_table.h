@@ -92,7 +92,11 @@ struct BoardInfoWalk {
   uint32_t structureRequests; // since this handle's latest information request
   uint32_t noStructureLeft;   // 0x83 answers still due for faults.noStructureHandle
   uint32_t atStart;           // non-zero until the walk's first structure is served: handle 0 means "first"
+  uint32_t following;         // index of the structure after the last one served; kBoardInfoNowhere before any
 };
+
+// BoardInfoWalk::following before a structure is served.
+const uint32_t kBoardInfoNowhere = 0xFFFFFFFFu;
 
 // A handle as it is opened: no walk started yet, so handle 0 names the structure whose handle is 0.
 void InitBoardInfoWalk(const BoardInfoServer* server, BoardInfoWalk* walk);

@@ -32,6 +32,7 @@ constexpr size_t kSystemUuidSize = 16;
 constexpr size_t kProcessorType = 0x05;
 constexpr uint8_t kCentralProcessor = 3;
 constexpr size_t kProcessorVersionString = 0x10;
+constexpr size_t kProcessorMaxSpeed = 0x14;
 constexpr size_t kProcessorCurrentSpeed = 0x16;
 constexpr size_t kProcessorStatus = 0x18;
 constexpr uint8_t kSocketPopulated = 0x40; // bit 6 of the status byte

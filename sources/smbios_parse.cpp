@@ -36,6 +36,17 @@ void CMachineInfo::ParseSystemInfo(const SmbiosStructure& structure) {
   StoreString(structure, smbios::kSerialNumberString, m_strSysSerialNumber);
 }
 
+namespace {
+// A current speed that no processor runs at: 32768 MHz or more (the speed text reads the word as signed), or
+// more than twice the structure's own maximum speed where it gives one. Some firmware lists one core so, a
+// Mac's 58141 MHz beside siblings at 2.2 GHz; the turbo speeds real tables list stay below 1.7 times it.
+bool ImplausibleSpeed(const SmbiosStructure& structure, uint16_t speed) {
+  if (speed >= 0x8000u) return true;
+  const std::optional<uint16_t> maximum = structure.Word(smbios::kProcessorMaxSpeed);
+  return maximum && *maximum != 0 && speed > 2u * *maximum;
+}
+} // namespace
+
 void CMachineInfo::ParseProcessorInfo(const SmbiosStructure& structure) {
   if (structure.Byte(smbios::kProcessorType) != smbios::kCentralProcessor) return;
   // An empty socket of a multi-socket board is no processor: its zero speed and absent name would hide the
@@ -43,7 +54,8 @@ void CMachineInfo::ParseProcessorInfo(const SmbiosStructure& structure) {
   const std::optional<uint8_t> status = structure.Byte(smbios::kProcessorStatus);
   if (status && !(*status & smbios::kSocketPopulated)) return;
   StoreString(structure, smbios::kProcessorVersionString, m_strCpuVersion);
-  if (const std::optional<uint16_t> speed = structure.Word(smbios::kProcessorCurrentSpeed)) m_wCpuSpeed = *speed;
+  const std::optional<uint16_t> speed = structure.Word(smbios::kProcessorCurrentSpeed);
+  if (speed && !ImplausibleSpeed(structure, *speed)) m_wCpuSpeed = *speed;
 }
 
 uint16_t CMachineInfo::GetMemoryModuleSize(const SmbiosStructure& structure) {

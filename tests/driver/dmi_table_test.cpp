@@ -241,12 +241,43 @@ TEST(StructureRequest, EmptyTableAnswers83) {
   EXPECT_EQ(0x83, d.Get(0, 3).bytes.at(0));
 }
 
-TEST(StructureRequest, DuplicateHandleFindsTheFirst) {
-  Bytes again = Structure(4, 0x10, {7, 7, 7, 7, 7});
-  Driver d(SmDump(Concat({kA, again, kEnd})));
-  EXPECT_EQ(kA, ReplyBody(d.Get(0x10)));
-  d.Info();
-  EXPECT_EQ(0x10, Word(d.Get(0).bytes, 1));
+// The fault setting that answers 0x83 once per walk for `handle`.
+BoardInfoFaults NoStructureOnce(uint16_t handle) {
+  BoardInfoFaults f{};
+  f.hasNoStructureHandle = true;
+  f.noStructureHandle = handle;
+  f.noStructureCount = 1;
+  return f;
+}
+
+// Firmware repeats handles: vendor structures sharing DA00h between the BIOS, system and processor ones,
+// as on an HP ProLiant DL580 G5. The walk reaches each structure once, in table order.
+const std::vector<Bytes> kRepeated = {
+    Structure(218, 0xDA00, {1}),
+    Structure(0, 0x0000, {1, 2, 0, 0xE8, 3, 0x0F}, {"HP", "P60"}),
+    Structure(218, 0xDA00, {2}),
+    Structure(1, 0x0100, {1, 2, 0, 3}, {"HP", "ProLiant DL580 G5", "GB8849AB1C"}),
+    Structure(218, 0xDA00, {3}),
+    Structure(4, 0x0400, Bytes(0x1E, 3)),
+    EndOfTable(0x7F00),
+};
+
+TEST(StructureRequest, RepeatedHandlesWalkInTableOrder) {
+  Driver d(SmDump(Concat(kRepeated)));
+  EXPECT_EQ(kRepeated, Walk(d));
+  // Out of turn a handle names the first structure holding it, and the walk goes on from the one served.
+  BoardInfoWalk other = d.OpenHandle();
+  EXPECT_EQ(kRepeated[0], ReplyBody(d.Get(0xDA00)));
+  EXPECT_EQ(kRepeated[3], ReplyBody(d.Get(0x0100)));
+  EXPECT_EQ(kRepeated[0], ReplyBody(d.Get(0xDA00, &other))); // another handle's walk is its own
+  EXPECT_EQ(kRepeated[4], ReplyBody(d.Get(0xDA00)));
+  // A 0x83 keeps the walk where it was: the repeated request gets the structure after the last one served.
+  Driver faulty(SmDump(Concat(kRepeated)), NoStructureOnce(0xDA00));
+  faulty.Info();
+  EXPECT_EQ(kRepeated[0], ReplyBody(faulty.Get(0)));
+  EXPECT_EQ(kRepeated[1], ReplyBody(faulty.Get(0)));
+  EXPECT_EQ(0x83, faulty.Get(0xDA00).bytes.at(0));
+  EXPECT_EQ(kRepeated[2], ReplyBody(faulty.Get(0xDA00)));
 }
 
 // Vendor structures first and the BIOS structure with handle 0 in the middle, as on many notebooks and
@@ -266,11 +297,7 @@ TEST(StructureRequest, HandleZeroIsTheFirstOnlyAtTheWalksStart) {
   BoardInfoWalk fresh = d.OpenHandle();
   EXPECT_EQ(kVendorFirst[2], ReplyBody(d.Get(0, &fresh)));
   // A 0x83 at the start keeps the walk there: the repeated request still gets the first structure.
-  BoardInfoFaults f{};
-  f.hasNoStructureHandle = true;
-  f.noStructureHandle = 0;
-  f.noStructureCount = 1;
-  Driver faulty(SmDump(Concat(kVendorFirst)), f);
+  Driver faulty(SmDump(Concat(kVendorFirst)), NoStructureOnce(0));
   faulty.Info();
   EXPECT_EQ(0x83, faulty.Get(0).bytes.at(0));
   EXPECT_EQ(kVendorFirst[0], ReplyBody(faulty.Get(0)));

@@ -1,4 +1,5 @@
-// The walk over real table images (dmidecode dumps, wine's RSMB blob), checked against dmidecode's own reading.
+// The walk over table images, the project's samples and real machines' tables, through every source the program
+// reads a table from: held to explicit expectations, to each other and to dmidecode's own reading.
 #include "sources/machine_info.h"
 
 #include <gtest/gtest.h>
@@ -6,59 +7,66 @@
 #include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
-#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "smbios/boardinfo_protocol.h"
 #include "smbios/dmi_table.h"
 #include "tests/support/table_builder.h"
 #include "tests/support/table_server.h"
 
 namespace {
 
-std::string Sample(const char* name) { return std::string(KCC_SMBIOS_SAMPLES) + "/" + name; }
-
 using tablebuilder::Bytes;
 
-// A test name of a sample's file name: "real/dell-poweredge-r630.bin" is real_dell_poweredge_r630_bin.
-std::string SampleName(std::string name) {
+// Real machines' tables come from other projects and stay in the shared folder beside the checkout
+// (KCC_REAL_TABLES); "real/FILE" names one of them, any other name a sample of this project.
+const std::string kReal = "real/";
+
+bool IsReal(const std::string& name) { return name.rfind(kReal, 0) == 0; }
+bool HaveRealTables() { return std::filesystem::is_directory(KCC_REAL_TABLES); }
+std::string NoRealTables() {
+  return std::string("no real machines' tables here: ") + KCC_REAL_TABLES + " (the shared folder beside the checkout) is missing";
+}
+
+std::string PathOf(const std::string& name) {
+  return IsReal(name) ? KCC_REAL_TABLES + ("/" + name.substr(kReal.size())) : std::string(KCC_SMBIOS_SAMPLES) + "/" + name;
+}
+
+// A test name of a table's name: "real/dell-poweredge-r630.bin" is real_dell_poweredge_r630_bin.
+std::string TestName(std::string name) {
   for (char& c : name)
     if (!isalnum(static_cast<unsigned char>(c))) c = '_';
   return name;
 }
 
-struct Walked {
-  int status = 0;
-  unsigned requests = 0;
-  size_t structures = 0;
-};
-
-// The walk against the driver's own table logic serving the image.
-Walked WalkImage(const Bytes& image, CMachineInfo& info) {
-  tablebuilder::Driver device(image);
-  Walked walked;
-  walked.status = info.WalkTable(device);
-  walked.requests = device.StructureRequests();
-  walked.structures = device.Table().count;
-  info.FormatTexts();
-  return walked;
-}
-
-Bytes Load(const char* name) {
-  std::ifstream in(Sample(name), std::ios::binary);
-  EXPECT_TRUE(in.good()) << name;
-  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+Bytes Load(const std::string& name) {
+  std::ifstream in(PathOf(name), std::ios::binary | std::ios::ate);
+  EXPECT_TRUE(in.good()) << PathOf(name);
+  Bytes bytes(in.good() ? static_cast<size_t>(in.tellg()) : 0);
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return bytes;
 }
 
 DmiImage Locate(const Bytes& image) {
   DmiImage view{};
   EXPECT_TRUE(LocateDmiTable(image.data(), image.size(), &view));
   return view;
+}
+
+bool IsDump(const Bytes& image) {
+  for (const char* anchor : {"_SM_", "_SM3_", "_DMI_"})
+    if (image.size() >= strlen(anchor) && memcmp(image.data(), anchor, strlen(anchor)) == 0) return true;
+  return false;
 }
 
 // The table of an image behind an entry point of the driver's own writing, as dmidecode reads dumps.
@@ -118,6 +126,109 @@ TEST(SmbiosImageLoad, FindsNothingInWhatIsNoImage) {
   EXPECT_FALSE(LocateDmiTable(outside.data(), 3, &view));
 }
 
+// ---- The sources: every way the program gets a table, each walking the same one
+
+// One table as the sources get it. Each source walks a copy of exactly an image's size, so that
+// AddressSanitizer sees any read past the table.
+struct TableImages {
+  Bytes table; // the structures themselves
+  uint8_t major = 0;
+  uint8_t minor = 0;
+  Bytes file;     // the image as the driver's TableFile reads it, cut where its table ends
+  Bytes firmware; // the table as GetSystemFirmwareTable('RSMB') gives it: the image itself where it is that blob
+};
+
+TableImages ImagesOf(const Bytes& image) {
+  TableImages images;
+  const DmiImage view = Locate(image);
+  images.table.assign(view.table, view.table + view.size);
+  images.major = view.major;
+  images.minor = view.minor;
+  images.file.assign(image.data(), view.table + view.size);
+  images.firmware = IsDump(image) ? tablebuilder::RsmbBlob(images.table, view.major, view.minor) : images.file;
+  return images;
+}
+
+// Sees a walk's calls: its structure requests, and the handle and type of each structure served, in order.
+class WalkRecord : public IDmiCallObserver {
+public:
+  void OnCall(const void* input, uint32_t inputSize, const void* output, uint32_t outputSize, bool succeeded) override {
+    const uint8_t* in = static_cast<const uint8_t*>(input);
+    if (inputSize < 2 || (in[0] | (in[1] << 8)) != BOARDINFO_GET_STRUCTURE) return;
+    ++requests;
+    const uint8_t* out = static_cast<const uint8_t*>(output);
+    if (succeeded && outputSize >= BOARDINFO_STRUCTURE_REPLY_HEADER + 4 && out[0] == BOARDINFO_STATUS_OK)
+      served.emplace_back(static_cast<uint16_t>(out[5] | (out[6] << 8)), out[3]);
+  }
+
+  unsigned requests = 0;
+  std::vector<std::pair<uint16_t, int>> served; // handle, type
+};
+
+struct Source {
+  const char* name;
+  int (*walk)(const TableImages& images, CMachineInfo& info, WalkRecord& record); // the walk's status
+};
+
+int ThroughTheDriver(const TableImages& images, CMachineInfo& info, WalkRecord& record) {
+  tablebuilder::Driver device(images.file);
+  device.SetObserver(&record);
+  return info.WalkTable(device);
+}
+
+int OverTheFirmwareTable(const TableImages& images, CMachineInfo& info, WalkRecord& record) {
+  const int status = info.WalkFirmwareTable(images.firmware, &record);
+  EXPECT_EQ(TableSource::kFirmware, info.m_tableSource);
+  return status;
+}
+
+// Every source of a table the program has; another source is one more entry.
+const Source kSources[] = {
+    {"through the driver's requests", ThroughTheDriver},
+    {"over Windows' firmware table", OverTheFirmwareTable},
+};
+
+// What a walk leaves in the collector, or what the program must make of dmidecode's reading.
+struct Fields {
+  std::wstring bios, manufacturer, product, version, serial, cpu;
+  long speed = 0, memory = 0, cache = 0;
+};
+
+void ExpectFields(const Fields& expected, const Fields& actual) {
+  EXPECT_EQ(expected.bios, actual.bios) << "BIOS version";
+  EXPECT_EQ(expected.manufacturer, actual.manufacturer) << "system manufacturer";
+  EXPECT_EQ(expected.product, actual.product) << "system product";
+  EXPECT_EQ(expected.version, actual.version) << "system version";
+  EXPECT_EQ(expected.serial, actual.serial) << "serial number";
+  EXPECT_EQ(expected.cpu, actual.cpu) << "processor";
+  EXPECT_EQ(expected.speed, actual.speed) << "processor speed";
+  EXPECT_EQ(expected.memory, actual.memory) << "memory modules, MB";
+  EXPECT_EQ(expected.cache, actual.cache) << "second-level cache, KB";
+}
+
+struct Walked {
+  int status = 0;
+  Fields fields;
+  std::wstring speedText, memoryText, cacheText;
+  WalkRecord record;
+};
+
+Walked WalkWith(const Source& source, const TableImages& images) {
+  CMachineInfo info;
+  Walked walked;
+  walked.status = source.walk(images, info, walked.record);
+  info.FormatTexts();
+  walked.fields = {info.m_strBiosVersion, info.m_strSysManufacturer, info.m_strSysProductName, info.m_strSysVersion,
+                   info.m_strSysSerialNumber, info.m_strCpuVersion, info.m_wCpuSpeed, info.m_nMemoryMB,
+                   info.m_nCacheKB};
+  walked.speedText = info.m_strCpuSpeed;
+  walked.memoryText = info.m_strMemory;
+  walked.cacheText = info.m_strCache;
+  return walked;
+}
+
+// ---- Explicit expectations
+
 struct Expected {
   const char* file;
   const wchar_t* bios;
@@ -137,43 +248,21 @@ struct Expected {
 
 class SampleDump : public testing::TestWithParam<Expected> {};
 
-// The same table as Windows' firmware table hands it out: an RSMB blob as it is, a dump's table behind the
-// blob's header.
-Bytes FirmwareBlobOf(const Bytes& image) {
-  if (image.size() >= 4 && (memcmp(image.data(), "_SM_", 4) == 0 || memcmp(image.data(), "_SM3", 4) == 0)) {
-    const DmiImage view = Locate(image);
-    return tablebuilder::RsmbBlob(Bytes(view.table, view.table + view.size), view.major, view.minor);
-  }
-  return image;
-}
-
-// One table, two sources: the fields after the walk through the driver's requests equal those after the walk
-// over Windows' firmware table, and both are what the table holds.
-TEST_P(SampleDump, BothSourcesFillTheSameFields) {
+// One table, every source: each fills the fields the table holds.
+TEST_P(SampleDump, EverySourceFillsTheSameFields) {
   const Expected& e = GetParam();
-  const Bytes image = Load(e.file);
-  CMachineInfo viaDriver;
-  const Walked walked = WalkImage(image, viaDriver);
-  EXPECT_EQ(31, walked.status);
-  EXPECT_EQ(e.requests, walked.requests);
-  CMachineInfo viaFirmware;
-  EXPECT_EQ(31, viaFirmware.WalkFirmwareTable(FirmwareBlobOf(image)));
-  EXPECT_EQ(TableSource::kFirmware, viaFirmware.m_tableSource);
-  viaFirmware.FormatTexts();
-  for (const CMachineInfo* info : {&viaDriver, &viaFirmware}) {
-    SCOPED_TRACE(info == &viaDriver ? "through the driver's requests" : "over the firmware table");
-    EXPECT_EQ(e.bios, info->m_strBiosVersion);
-    EXPECT_EQ(e.manufacturer, info->m_strSysManufacturer);
-    EXPECT_EQ(e.product, info->m_strSysProductName);
-    EXPECT_EQ(e.version, info->m_strSysVersion);
-    EXPECT_EQ(e.serial, info->m_strSysSerialNumber);
-    EXPECT_EQ(e.cpu, info->m_strCpuVersion);
-    EXPECT_EQ(e.speed, info->m_wCpuSpeed);
-    EXPECT_EQ(e.memory, info->m_nMemoryMB);
-    EXPECT_EQ(e.cache, info->m_nCacheKB);
-    EXPECT_EQ(e.memoryText, info->m_strMemory);
-    EXPECT_EQ(e.cacheText, info->m_strCache);
-    EXPECT_EQ(e.speedText, info->m_strCpuSpeed);
+  if (IsReal(e.file) && !HaveRealTables()) GTEST_SKIP() << NoRealTables();
+  const TableImages images = ImagesOf(Load(e.file));
+  for (const Source& source : kSources) {
+    SCOPED_TRACE(source.name);
+    const Walked walked = WalkWith(source, images);
+    EXPECT_EQ(31, walked.status);
+    EXPECT_EQ(e.requests, walked.record.requests);
+    ExpectFields({e.bios, e.manufacturer, e.product, e.version, e.serial, e.cpu, e.speed, e.memory, e.cache},
+                 walked.fields);
+    EXPECT_EQ(e.memoryText, walked.memoryText);
+    EXPECT_EQ(e.cacheText, walked.cacheText);
+    EXPECT_EQ(e.speedText, walked.speedText);
   }
 }
 
@@ -211,42 +300,90 @@ INSTANTIATE_TEST_SUITE_P(
         // A vendor structure holds handle 0; BIOS Information is the twelfth structure.
         Expected{"real/lenovo-thinkpad-t480.bin", L"N22ET52W (1.29 )", L"LENOVO", L"20L8S07A14", L"ThinkPad T480s",
                  L"PC131TBF", L"Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz", 1900, 0, 1024, L"   0 MBytes", L"1024 KBytes",
-                 L"1.90 GHz", 63}),
-    [](const testing::TestParamInfo<Expected>& info) { return SampleName(info.param.file); });
+                 L"1.90 GHz", 63},
+        // Four vendor structures share handle DA00h: each structure is walked once all the same, 170 in all.
+        Expected{"real/hp-proliant-dl580-g5.bin", L"P61", L"HP", L"ProLiant DL580 G5", L"", L"SGH802DTDB      ", L"",
+                 2400, 0, 6144, L"   0 MBytes", L"6144 KBytes", L"2.40 GHz", 170},
+        // The last core lists 6509 MHz beside a maximum of 2300: the speed of the cores before it stands.
+        Expected{"real/apple-macbookpro8-1.bin", L"   MBP81.88Z.0047.B27.1201241646", L"Apple Inc.", L"MacBookPro8,1",
+                 L"1.0", L"D92G8913DRJ7", L"Intel(R) Core(TM) i5-2415M CPU @ 2.30GHz", 2325, 0, 256, L"   0 MBytes",
+                 L" 256 KBytes", L"2.32 GHz", 62}),
+    [](const testing::TestParamInfo<Expected>& info) { return TestName(info.param.file); });
 
-// dmidecode's reading of a dump: per structure its type and "Key: Value" lines.
+// ---- Against dmidecode: every table of the samples and of the real machines
+
+std::vector<std::string> DmidecodeLines(const std::string& dumpPath, const std::string& options = "") {
+  std::vector<std::string> lines;
+  const std::string command = "dmidecode --from-dump '" + dumpPath + "' " + options + " 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return lines;
+  char line[4096];
+  while (fgets(line, sizeof(line), pipe)) {
+    std::string text(line);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    lines.push_back(text);
+  }
+  pclose(pipe);
+  return lines;
+}
+
+// dmidecode's reading of a dump: per structure its handle, its type, its length and its "Key: Value" lines.
 struct DecodedStructure {
+  uint16_t handle = 0;
   int type = -1;
+  unsigned length = 0;
   std::map<std::string, std::string> fields;
+
+  std::string Field(const char* key) const {
+    const auto it = fields.find(key);
+    return it == fields.end() ? std::string() : it->second;
+  }
 };
 
 std::vector<DecodedStructure> Dmidecode(const std::string& dumpPath) {
   std::vector<DecodedStructure> structures;
-  const std::string command = "dmidecode --from-dump '" + dumpPath + "' 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return structures;
-  char line[1024];
-  while (fgets(line, sizeof(line), pipe)) {
-    std::string text(line);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  for (const std::string& text : DmidecodeLines(dumpPath)) {
+    unsigned handle = 0, length = 0;
     int type = 0;
-    if (sscanf(text.c_str(), "Handle 0x%*x, DMI type %d,", &type) == 1) {
+    if (sscanf(text.c_str(), "Handle 0x%x, DMI type %d, %u bytes", &handle, &type, &length) == 3) {
       structures.emplace_back();
+      structures.back().handle = static_cast<uint16_t>(handle);
       structures.back().type = type;
+      structures.back().length = length;
     } else if (!structures.empty() && text.size() > 1 && text[0] == '\t' && text[1] != '\t') {
       const size_t colon = text.find(": ");
       if (colon != std::string::npos) structures.back().fields[text.substr(1, colon - 1)] = text.substr(colon + 2);
     }
   }
-  pclose(pipe);
   return structures;
 }
 
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-std::wstring StringField(const DecodedStructure& s, const char* key) {
-  const auto it = s.fields.find(key);
-  return it == s.fields.end() || it->second == "Not Specified" ? std::wstring() : Wide(it->second);
+// dmidecode's dump (-u) of the formatted areas of every structure of a type, in table order.
+std::vector<Bytes> DumpedAreas(const std::string& dumpPath, int type) {
+  std::vector<Bytes> areas;
+  bool inArea = false;
+  for (const std::string& text : DmidecodeLines(dumpPath, "-u -t " + std::to_string(type))) {
+    if (text.rfind("Handle 0x", 0) == 0) {
+      areas.emplace_back();
+      inArea = false;
+    } else if (text == "\tHeader and Data:") {
+      inArea = !areas.empty();
+    } else if (inArea && text.rfind("\t\t", 0) == 0) {
+      const char* at = text.c_str();
+      char* end = nullptr;
+      for (unsigned long byte = strtoul(at, &end, 16); end != at; byte = strtoul(at, &end, 16)) {
+        areas.back().push_back(static_cast<uint8_t>(byte));
+        at = end;
+      }
+    } else {
+      inArea = false; // "Strings:" and the next structure
+    }
+  }
+  return areas;
 }
+
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
 // "512 MB (Single-bank Connection)", "6 MB", "32 kB", "Not Installed"
 long SizeIn(const std::string& text, long unitOfKilobytes) {
   long number = 0;
@@ -257,63 +394,129 @@ long SizeIn(const std::string& text, long unitOfKilobytes) {
   return kilobytes / unitOfKilobytes;
 }
 
-bool HaveDmidecode() { return system("dmidecode --version >/dev/null 2>&1") == 0; }
+// What the program must make of dmidecode's reading of a dump: the structures a walk gets, in table order
+// (handle and type), and the fields, by the program's rules.
+struct Reading {
+  std::vector<std::pair<uint16_t, int>> structures;
+  Fields fields;
+};
 
-class AgainstDmidecode : public testing::TestWithParam<const char*> {};
-
-TEST_P(AgainstDmidecode, SameValuesAsDmidecodeReads) {
-  if (!HaveDmidecode()) GTEST_SKIP() << "dmidecode is not installed";
-  const Bytes image = Load(GetParam());
-  // dmidecode reads dump images only: give it the table behind an entry point of our own.
-  char path[] = "/tmp/kcc-smbios-XXXXXX";
-  const int fd = mkstemp(path);
-  ASSERT_GE(fd, 0);
-  const Bytes dump = DumpOf(image);
-  ASSERT_EQ(static_cast<ssize_t>(dump.size()), write(fd, dump.data(), dump.size()));
-  close(fd);
-  const std::vector<DecodedStructure> decoded = Dmidecode(path);
-  unlink(path);
-  ASSERT_FALSE(decoded.empty());
-
-  std::wstring bios, manufacturer, product, version, serial, cpu;
-  long speed = 0, memory = 0, cache = 0;
-  for (const DecodedStructure& s : decoded) {
-    if (s.type == 0) bios = StringField(s, "Version");
+Reading ReadAsTheProgram(const std::string& dumpPath) {
+  Reading reading;
+  Fields& f = reading.fields;
+  // A string that a structure does not give (dmidecode: "Not Specified") or whose number lies past its set
+  // ("<BAD INDEX>") leaves the field as an earlier structure set it.
+  const auto store = [](const DecodedStructure& s, const char* key, std::wstring& field) {
+    const std::string value = s.Field(key);
+    if (value.empty() || value == "Not Specified" || value == "<BAD INDEX>") return;
+    field = Wide(value);
+  };
+  std::vector<Bytes> cacheAreas;
+  size_t caches = 0;
+  for (const DecodedStructure& s : Dmidecode(dumpPath)) {
+    reading.structures.emplace_back(s.handle, s.type);
+    // BIOS and system information: the last structure of the type gives each string.
+    if (s.type == 0) store(s, "Version", f.bios);
     if (s.type == 1) {
-      manufacturer = StringField(s, "Manufacturer");
-      product = StringField(s, "Product Name");
-      version = StringField(s, "Version");
-      serial = StringField(s, "Serial Number");
+      store(s, "Manufacturer", f.manufacturer);
+      store(s, "Product Name", f.product);
+      store(s, "Version", f.version);
+      store(s, "Serial Number", f.serial);
     }
-    // An empty socket is no processor.
-    if (s.type == 4 && s.fields.at("Type") == "Central Processor" && s.fields.at("Status") != "Unpopulated") {
-      if (!StringField(s, "Version").empty()) cpu = StringField(s, "Version");
-      speed = atol(s.fields.at("Current Speed").c_str()); // "Unknown" reads as 0
+    // Central processors in a populated socket, disabled ones too; the last one's name where it gives one, and
+    // its current speed ("Unknown" is 0) unless no processor runs at it: 32768 MHz or more, or more than twice
+    // the structure's maximum speed where that is known.
+    if (s.type == 4 && s.Field("Type") == "Central Processor" && s.Field("Status") != "Unpopulated") {
+      store(s, "Version", f.cpu);
+      const long current = atol(s.Field("Current Speed").c_str());
+      const long maximum = atol(s.Field("Max Speed").c_str());
+      if (current < 32768 && (maximum == 0 || current <= 2 * maximum)) f.speed = current;
     }
-    if (s.type == 6) memory += SizeIn(s.fields.at("Installed Size"), 1024);
-    if (s.type == 7 && s.fields.at("Configuration").find("Level 2") != std::string::npos) {
-      if (const long size = SizeIn(s.fields.at("Installed Size"), 1)) cache = size;
+    // Memory modules add up.
+    if (s.type == 6) f.memory += SizeIn(s.Field("Installed Size"), 1024);
+    // The last second-level cache with a size gives the cache size. The program reads the 16-bit Installed
+    // Size at 09h (bit 15: in 64 KB units); in a structure of 27 bytes and more (SMBIOS 3.1) dmidecode shows
+    // the 32-bit one at 17h instead, which some firmware leaves 0 (Dell's PowerEdge R640 and R740xd): there
+    // the 16-bit size comes from dmidecode's dump of the structure.
+    if (s.type == 7) {
+      long size = SizeIn(s.Field("Installed Size"), 1);
+      if (s.length >= 0x1B) {
+        if (cacheAreas.empty()) cacheAreas = DumpedAreas(dumpPath, 7);
+        const Bytes area = caches < cacheAreas.size() ? cacheAreas[caches] : Bytes();
+        const long word = area.size() >= 0x0B ? area[0x09] | (area[0x0A] << 8) : 0;
+        size = (word & 0x8000) ? (word & 0x7FFF) * 64 : word;
+      }
+      if (s.Field("Configuration").find("Level 2") != std::string::npos && size != 0) f.cache = size;
+      ++caches;
     }
   }
-
-  CMachineInfo info;
-  EXPECT_EQ(31, WalkImage(image, info).status);
-  EXPECT_EQ(bios, info.m_strBiosVersion);
-  EXPECT_EQ(manufacturer, info.m_strSysManufacturer);
-  EXPECT_EQ(product, info.m_strSysProductName);
-  EXPECT_EQ(version, info.m_strSysVersion);
-  EXPECT_EQ(serial, info.m_strSysSerialNumber);
-  EXPECT_EQ(cpu, info.m_strCpuVersion);
-  EXPECT_EQ(speed, info.m_wCpuSpeed);
-  EXPECT_EQ(memory, info.m_nMemoryMB);
-  EXPECT_EQ(cache, info.m_nCacheKB);
+  return reading;
 }
 
-INSTANTIATE_TEST_SUITE_P(Samples, AgainstDmidecode,
-                         testing::Values("generic-desktop.bin", "varnel-notebook.bin", "wine-rsmb-blob.bin",
-                                         "real/dell-poweredge-r630.bin", "real/microsoft-hyperv-gen1.bin",
-                                         "real/microsoft-surface-laptop3-amd.bin", "real/vmware-virtual-platform.bin",
-                                         "real/lenovo-thinkpad-t480.bin"),
-                         [](const testing::TestParamInfo<const char*>& info) { return SampleName(info.param); });
+bool HaveDmidecode() { return system("dmidecode --version >/dev/null 2>&1") == 0; }
+
+// The project's samples, then every table of the shared folder (a placeholder that skips where it is missing).
+std::vector<std::string> AllTables() {
+  std::vector<std::string> names = {"generic-desktop.bin", "varnel-notebook.bin", "wine-rsmb-blob.bin"};
+  if (!HaveRealTables()) {
+    names.push_back(kReal + "missing");
+    return names;
+  }
+  std::vector<std::string> real;
+  for (const auto& entry : std::filesystem::directory_iterator(KCC_REAL_TABLES)) {
+    const std::string extension = entry.path().extension().string();
+    if (entry.is_regular_file() && (extension == ".bin" || extension == ".rsmb"))
+      real.push_back(kReal + entry.path().filename().string());
+  }
+  std::sort(real.begin(), real.end());
+  names.insert(names.end(), real.begin(), real.end());
+  return names;
+}
+
+class AgainstDmidecode : public testing::TestWithParam<std::string> {};
+
+// Every source walks each structure once, in table order, and fills the same fields, which are what the
+// program's rules make of dmidecode's reading of the table.
+TEST_P(AgainstDmidecode, EverySourceReadsWhatDmidecodeReads) {
+  const std::string& name = GetParam();
+  if (IsReal(name) && !HaveRealTables()) GTEST_SKIP() << NoRealTables();
+  const Bytes image = Load(name);
+  const TableImages images = ImagesOf(image);
+  std::vector<Walked> walks;
+  for (const Source& source : kSources) walks.push_back(WalkWith(source, images));
+  for (size_t i = 1; i < walks.size(); ++i) {
+    SCOPED_TRACE(std::string(kSources[i].name) + " against " + kSources[0].name);
+    EXPECT_EQ(walks[0].status, walks[i].status);
+    EXPECT_EQ(walks[0].record.requests, walks[i].record.requests);
+    EXPECT_EQ(walks[0].record.served, walks[i].record.served);
+    ExpectFields(walks[0].fields, walks[i].fields);
+    EXPECT_EQ(walks[0].speedText, walks[i].speedText);
+    EXPECT_EQ(walks[0].memoryText, walks[i].memoryText);
+    EXPECT_EQ(walks[0].cacheText, walks[i].cacheText);
+  }
+
+  if (!HaveDmidecode()) GTEST_SKIP() << "dmidecode is not installed: the sources agree, its reading is not checked";
+  // dmidecode reads dump images only: an RSMB blob's table goes behind an entry point of our own.
+  std::string path = PathOf(name);
+  char temporary[] = "/tmp/kcc-smbios-XXXXXX";
+  if (!IsDump(image)) {
+    const int fd = mkstemp(temporary);
+    ASSERT_GE(fd, 0);
+    const Bytes dump = DumpOf(image);
+    ASSERT_EQ(static_cast<ssize_t>(dump.size()), write(fd, dump.data(), dump.size()));
+    close(fd);
+    path = temporary;
+  }
+  const Reading reading = ReadAsTheProgram(path);
+  if (!IsDump(image)) unlink(temporary);
+  ASSERT_FALSE(reading.structures.empty());
+  SCOPED_TRACE(kSources[0].name);
+  EXPECT_EQ(31, walks[0].status);
+  EXPECT_EQ(reading.structures, walks[0].record.served);
+  ExpectFields(reading.fields, walks[0].fields);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tables, AgainstDmidecode, testing::ValuesIn(AllTables()),
+                         [](const testing::TestParamInfo<std::string>& info) { return TestName(info.param); });
 
 } // namespace

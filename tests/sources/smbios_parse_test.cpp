@@ -97,8 +97,14 @@ TEST(SystemInfo, StringsAreWidenedByteForByte) {
 
 // Status byte 18h: bit 6 socket populated, bits 2..0 the processor's state (1 enabled, 3 disabled by the BIOS).
 Bytes Processor(uint8_t type, uint8_t version, uint16_t speed, std::initializer_list<const char*> strings,
-                uint8_t status = 0x41) {
-  return Structure(4, 0x23, 2).Byte(0x05, type).Byte(0x10, version).Word(0x16, speed).Byte(0x18, status).WithStrings(strings);
+                uint8_t status = 0x41, uint16_t maximum = 0) {
+  return Structure(4, 0x23, 2)
+      .Byte(0x05, type)
+      .Byte(0x10, version)
+      .Word(0x14, maximum)
+      .Word(0x16, speed)
+      .Byte(0x18, status)
+      .WithStrings(strings);
 }
 
 struct ProcessorCase {
@@ -131,7 +137,16 @@ INSTANTIATE_TEST_SUITE_P(
         ProcessorCase{"EmptySocketChangesNothing",
                       {Processor(3, 1, 2400, {"Xeon"}), Processor(3, 1, 0, {"0000000000"}, 0x00)}, L"Xeon", 2400},
         ProcessorCase{"DisabledProcessorCounts", {Processor(3, 1, 2400, {"first"}), Processor(3, 1, 2200, {"second"}, 0x43)},
-                      L"second", 2200}),
+                      L"second", 2200},
+        // A speed no processor has keeps the speed before it; the name counts all the same.
+        ProcessorCase{"SpeedOf32768OrMoreIsIgnored",
+                      {Processor(3, 1, 2300, {"first"}), Processor(3, 1, 58141, {"second"}, 0x41, 2200)}, L"second", 2300},
+        ProcessorCase{"SpeedOfMoreThanTwiceTheMaximumIsIgnored",
+                      {Processor(3, 1, 2300, {"first"}), Processor(3, 1, 6509, {"second"}, 0x41, 2300)}, L"second", 2300},
+        ProcessorCase{"TwiceTheMaximumCounts",
+                      {Processor(3, 1, 2300, {"first"}), Processor(3, 1, 4600, {"second"}, 0x41, 2300)}, L"second", 4600},
+        ProcessorCase{"WithoutMaximumAnySpeedBelow32768Counts",
+                      {Processor(3, 1, 2300, {"first"}), Processor(3, 1, 32767, {"second"})}, L"second", 32767}),
     [](const testing::TestParamInfo<ProcessorCase>& info) { return std::string(info.param.name); });
 
 Bytes Module(uint8_t installed) { return Structure(6, 0x0C, 9).Byte(0x09, installed).Byte(0x0A, installed).WithStrings({"DIMM"}); }

@@ -252,14 +252,17 @@ TEST(WalkHardening, AStructureCountLargerThanTheTable) {
   EXPECT_EQ(1024, info.m_nMemoryMB);
 }
 
-TEST(WalkHardening, ABrokenHandleChainEndsWithTheCount) {
-  // Two structures claiming the same handle: the walk follows the chain into a loop until the count ends it.
-  const Bytes again = Structure(6, 0x0C, 0x0000).Byte(0x09, 0x09).WithStrings({"DIMM"});
-  tablebuilder::Driver table(ImageOf({kBios, again, kModule}));
-  InflatedCount device(table, 7);
+TEST(WalkHardening, RepeatedHandlesReachEveryStructureOnce) {
+  // Vendor structures sharing one handle around the others: the walk still gets to the processor.
+  const Bytes vendor = Structure(218, 0x06, 0xDA00).WithStrings();
+  const Bytes processor =
+      Structure(4, 0x1A, 0x0400).Byte(0x05, 3).Byte(0x10, 1).Word(0x16, 2660).Byte(0x18, 0x41).WithStrings({"Xeon"});
+  tablebuilder::Driver table(ImageOf({vendor, kBios, vendor, kSystem, vendor, processor}));
   CMachineInfo info;
-  EXPECT_EQ(31, info.WalkTable(device));
-  EXPECT_EQ(7u, table.StructureRequests());
+  EXPECT_EQ(31, info.WalkTable(table));
+  EXPECT_EQ(6u, table.StructureRequests());
+  EXPECT_EQ(L"Xeon", info.m_strCpuVersion);
+  EXPECT_EQ(2660, info.m_wCpuSpeed);
 }
 
 TEST(TableDevice, AnswersUnknownHandlesWith83) {
