@@ -72,7 +72,8 @@ std::wstring ErrorText(DWORD error) {
 // Every file a capture may write. A capture owns these names in its folder: what an earlier capture left
 // there and this one does not write again is removed first, so that nothing of it replays with this one.
 const wchar_t* const kCaptureFiles[] = {L"smbios.bin",  L"wmi.ini",     L"registry.reg",      L"oeminfo.ini",
-                                        L"summary.txt", L"capture.txt", L"no-driver-service", L"firmware-table"};
+                                        L"summary.txt", L"capture.txt", L"no-driver-service", L"firmware-table",
+                                        L"wmi-table"};
 
 // The folder the capture writes to; each file is written whole, and each kind of failure said once.
 class Folder {
@@ -356,8 +357,12 @@ int Run(const std::wstring& folderPath, bool redact) {
     tableSource = L"Windows' firmware table (GetSystemFirmwareTable 'RSMB'), as no boardinfo driver could be opened: the " +
                   structures;
     break;
+  case TableSource::kWmi:
+    tableSource = L"WMI's raw SMBIOS table (root\\WMI MSSmBios_RawSMBiosTables), as no boardinfo driver could be "
+                  L"opened and Windows gave no firmware table: the " + structures;
+    break;
   case TableSource::kNone:
-    tableSource = L"none: no boardinfo driver could be opened and Windows gave no firmware table";
+    tableSource = L"none: no boardinfo driver could be opened, and neither Windows' firmware table nor WMI gave one";
     break;
   }
   if (!dump.empty()) {
@@ -366,13 +371,14 @@ int Run(const std::wstring& folderPath, bool redact) {
   }
   // The replay serves the table through its driver either way; these say what the machine had instead.
   if (summary.tableSource == TableSource::kFirmware) folder.Write(L"firmware-table", "", 0);
+  if (summary.tableSource == TableSource::kWmi) folder.Write(L"wmi-table", "", 0);
   // A driver that is registered but gave nothing must not be served by the replay either.
   if (summary.tableSource == TableSource::kNone && summary.walkStatus >= kWalkNoCurrentDirectory)
     folder.Write(L"no-driver-service", "", 0);
   if (summary.walkStatus != kWalkComplete) {
     const bool none = summary.tableSource == TableSource::kNone;
     Complain((none ? L"no table: " : L"the table walk: ") + WalkStatusText(summary.walkStatus) +
-             (none ? L", and Windows gave no firmware table" : L"") + L" (status " + Number(summary.walkStatus) + L")");
+             (none ? L", and neither Windows' firmware table nor WMI gave one" : L"") + L" (status " + Number(summary.walkStatus) + L")");
     status = kDriverTrouble;
   }
 
@@ -424,6 +430,7 @@ int Run(const std::wstring& folderPath, bool redact) {
            Number(record.Calls()) + L" calls\r\n";
   notes += L"Table source: " + std::wstring(summary.tableSource == TableSource::kDriver     ? L"driver"
                                             : summary.tableSource == TableSource::kFirmware ? L"firmware table"
+                                            : summary.tableSource == TableSource::kWmi      ? L"WMI table"
                                                                                             : L"none") +
            L"\r\n";
   if (record.HasInformation()) {

@@ -120,10 +120,12 @@ BOOL CKCCSystemInfoDlg::OnInitDialog() {
 }
 
 void CKCCSystemInfoDlg::GatherSummary(SystemSummary& summary, const GatherHooks& hooks) const {
-  CWmiData wmi;
+  // One budget for all the WMI of a gathering: the raw table's (where that is read) and the five queries'.
+  CallBudget wmiBudget(CWmiData::kBudgetMs);
+  CWmiData wmi(&wmiBudget);
   wmi.SetMessageSink(hooks.messages, hooks.messagesContext);
   CMachineInfo info;
-  summary.walkStatus = info.ReadMachineInfo(hooks.walkCalls);
+  summary.walkStatus = info.ReadMachineInfo(hooks.walkCalls, &wmiBudget);
   summary.tableSource = info.m_tableSource;
   info.FormatTexts();
   StepMark("machine walk");

@@ -7,6 +7,8 @@
 #include <functional>
 #include <vector>
 
+#include "wmi/wmi_value.h"
+
 // GetSystemFirmwareTable's provider signature 'RSMB': the raw SMBIOS data behind an 8-byte header (calling
 // method, major, minor, DMI revision, 32-bit table length).
 constexpr uint32_t kFirmwareTableRsmb = 0x52534D42u;
@@ -24,9 +26,20 @@ using FirmwareTableGetter = std::function<uint32_t(void* buffer, uint32_t size)>
 // logic's business (LocateRsmbTable), not this reader's.
 std::vector<uint8_t> FetchFirmwareTable(const FirmwareTableGetter& get);
 
+// The same table from WMI (root\WMI MSSmBios_RawSMBiosTables, XP SP2 on, where Windows has no
+// GetSystemFirmwareTable), its properties as they came, made into an RSMB blob so that it is walked as the
+// firmware table is. Empty unless SMBiosData is a byte array that passed its check. Size, where it is a number,
+// gives the table's length when it is shorter than the array (never longer: nothing past the array is read);
+// a version or DMI revision that is no number or does not fit a byte is 0.
+std::vector<uint8_t> RsmbFromWmi(const WmiValue& data, const WmiValue& size, const WmiValue& major,
+                                 const WmiValue& minor, const WmiValue& dmiRevision, const WmiValue& used20);
+
 #ifdef _WIN32
+class CallBudget;
 // Through GetSystemFirmwareTable, looked up at run time: 32-bit Windows XP has none (empty then).
 std::vector<uint8_t> ReadWindowsFirmwareTable();
+// Through WMI, within the budget and without a message box (empty when it gives nothing).
+std::vector<uint8_t> ReadWmiSmbiosTable(CallBudget& budget);
 #endif
 
 #endif

@@ -5,6 +5,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,7 @@
 #ifdef _WIN32
 struct HKEY__; // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp): HKEY without <windows.h>
 #endif
+class CallBudget;
 
 // What GetVersionExW reports, reduced to what the version text is made of.
 struct OsVersionRecord {
@@ -43,8 +45,12 @@ enum WalkStatus : int {
 };
 
 // Which table the walk read: the boardinfo driver's; Windows' own copy of the firmware table, read when no
-// driver could be opened (a status of 21 to 25 on the driver's side); or none.
-enum class TableSource { kNone, kDriver, kFirmware };
+// driver could be opened (a status of 21 to 25 on the driver's side); where Windows has none (32-bit XP),
+// WMI's copy of the raw table; or none.
+enum class TableSource { kNone, kDriver, kFirmware, kWmi };
+
+// Fetches one of Windows' copies of the table as an RSMB blob; empty when that copy gives nothing.
+using TableFetch = std::function<std::vector<uint8_t>()>;
 
 class CMachineInfo {
 public:
@@ -54,9 +60,14 @@ public:
   CMachineInfo& operator=(const CMachineInfo&) = delete;
 
   // A WalkStatus; m_tableSource says which table was walked. Without a boardinfo device, Windows' firmware
-  // table is walked instead, and the status is that walk's; without that too, the driver's (21 to 25).
-  // An observer sees each of the walk's calls, to the driver or to the table served in-process.
-  int ReadMachineInfo(IDmiCallObserver* observer = nullptr);
+  // table is walked instead, and where it gives nothing WMI's copy; the status is that walk's, and without
+  // either the driver's (21 to 25). An observer sees each of the walk's calls, to the driver or to the table
+  // served in-process. WMI waits within `wmiBudget` (one of its own when none is given).
+  int ReadMachineInfo(IDmiCallObserver* observer = nullptr, CallBudget* wmiBudget = nullptr);
+  // The sources after the driver's walk, in their order: a driver that opened (a status above 25) keeps the
+  // last word; else the firmware table, else WMI's table, each fetched only when the one before gave nothing.
+  int WalkWindowsTables(int driverStatus, const TableFetch& firmware, const TableFetch& wmi,
+                        IDmiCallObserver* observer = nullptr);
   void ReadOsVersion();
   void ReadProductId();
   void ReadOemInfo();
@@ -72,8 +83,9 @@ public:
   int WalkTable(IDmiDevice& device);
   // The walk over an RSMB blob (GetSystemFirmwareTable's layout), served in-process by the driver's table
   // logic. 0, with nothing changed, when the blob holds no complete structure; else the walk's status, and
-  // m_tableSource is kFirmware.
-  int WalkFirmwareTable(std::vector<uint8_t> blob, IDmiCallObserver* observer = nullptr);
+  // m_tableSource is `source`.
+  int WalkFirmwareTable(std::vector<uint8_t> blob, IDmiCallObserver* observer = nullptr,
+                        TableSource source = TableSource::kFirmware);
 
   // One structure of a reply, by its type byte.
   void DispatchStructure(const SmbiosStructure& structure);

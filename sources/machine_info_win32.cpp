@@ -11,11 +11,13 @@
 #include <memory>
 #include <optional>
 
+#include "framework/com_worker.h"
 #include "framework/handles.h"
 #include "framework/text.h"
 #include "smbios/boardinfo_protocol.h"
 #include "sources/firmware_table.h"
 #include "sources/machine_paths.h"
+#include "wmi/wmi_data.h"
 
 static_assert(kMachinePathBuffer == MAX_PATH, "the collector's buffers are MAX_PATH bytes");
 
@@ -151,15 +153,13 @@ namespace {
 bool IsAnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByteEx(CP_ACP, byte) != FALSE; }
 } // namespace
 
-int CMachineInfo::ReadMachineInfo(IDmiCallObserver* observer) {
+int CMachineInfo::ReadMachineInfo(IDmiCallObserver* observer, CallBudget* wmiBudget) {
   ReadOsVersion();
   ReadOemInfo();
-  const int status = ReadDriverTable(observer);
-  // A driver that opened has the last word, also when its walk failed.
-  if (status > kWalkNoDevice) return status;
-  // No driver to open, as on every 64-bit Windows that refuses unsigned drivers: Windows' own copy of the table.
-  const int firmware = WalkFirmwareTable(ReadWindowsFirmwareTable(), observer);
-  return firmware != 0 ? firmware : status;
+  std::unique_ptr<CallBudget> ownBudget;
+  if (!wmiBudget) wmiBudget = (ownBudget = std::make_unique<CallBudget>(CWmiData::kBudgetMs)).get();
+  return WalkWindowsTables(ReadDriverTable(observer), &ReadWindowsFirmwareTable,
+                           [wmiBudget] { return ReadWmiSmbiosTable(*wmiBudget); }, observer);
 }
 
 int CMachineInfo::ReadDriverTable(IDmiCallObserver* observer) {
@@ -199,4 +199,23 @@ std::vector<uint8_t> ReadWindowsFirmwareTable() {
   return FetchFirmwareTable([get](void* buffer, uint32_t size) -> uint32_t {
     return get(kFirmwareTableRsmb, 0, buffer, size);
   });
+}
+
+std::vector<uint8_t> ReadWmiSmbiosTable(CallBudget& budget) {
+  CWmiData wmi(&budget);
+  // The five queries' boxes are the dialog's; this source fails quietly, as the firmware table's does.
+  wmi.SetMessageSink([](void*, const std::wstring&, const std::wstring&) {}, nullptr);
+  std::vector<uint8_t> blob;
+  if (wmi.ConnectTo(L"\\\\.\\root\\WMI") == 1 && wmi.Query(L"MSSmBios_RawSMBiosTables") == 1) {
+    WmiValue data, size, major, minor, dmiRevision, used20;
+    wmi.GetValue(L"SMBiosData", data);
+    wmi.GetValue(L"Size", size);
+    wmi.GetValue(L"SmbiosMajorVersion", major);
+    wmi.GetValue(L"SmbiosMinorVersion", minor);
+    wmi.GetValue(L"DmiRevision", dmiRevision);
+    wmi.GetValue(L"Used20CallingMethod", used20);
+    blob = RsmbFromWmi(data, size, major, minor, dmiRevision, used20);
+  }
+  wmi.Disconnect();
+  return blob;
 }

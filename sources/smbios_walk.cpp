@@ -46,11 +46,22 @@ int CMachineInfo::WalkTable(IDmiDevice& device) {
   return kWalkComplete;
 }
 
-int CMachineInfo::WalkFirmwareTable(std::vector<uint8_t> blob, IDmiCallObserver* observer) {
+int CMachineInfo::WalkFirmwareTable(std::vector<uint8_t> blob, IDmiCallObserver* observer, TableSource source) {
   TableDevice device(std::move(blob), TableDevice::kRsmb);
   // A blob without a structure gives nothing: the caller keeps what the driver's side said.
   if (device.Table().count == 0) return 0;
   device.SetObserver(observer);
-  m_tableSource = TableSource::kFirmware;
+  m_tableSource = source;
   return WalkTable(device);
+}
+
+int CMachineInfo::WalkWindowsTables(int driverStatus, const TableFetch& firmware, const TableFetch& wmi,
+                                    IDmiCallObserver* observer) {
+  // A driver that opened has the last word, also when its walk failed.
+  if (driverStatus > kWalkNoDevice) return driverStatus;
+  // No driver to open, as on every 64-bit Windows that refuses unsigned drivers: Windows' own copy of the
+  // table; on 32-bit XP, which has no firmware table, WMI's.
+  if (const int walked = WalkFirmwareTable(firmware(), observer, TableSource::kFirmware)) return walked;
+  if (const int walked = WalkFirmwareTable(wmi(), observer, TableSource::kWmi)) return walked;
+  return driverStatus;
 }

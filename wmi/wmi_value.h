@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+// VT_ARRAY | VT_UI1, which WMI gives a uint8[] property as (named here too, where no Windows header is).
+constexpr uint16_t kWmiByteArrayType = 0x2011;
+
 struct WmiValue {
   uint16_t type = 0;          // the VARIANT's type: VT_NULL, VT_BSTR, VT_UI1, VT_ARRAY | VT_UI1, ...
   std::wstring text;          // VT_BSTR, whole (it may hold null characters)

@@ -50,7 +50,9 @@ TEST_F(DriverLocations, NeitherKeyIs21) {
 // before either table is looked for.
 TEST_F(DriverLocations, WithoutADriverTheFirmwareTableIsWalked) {
   for (const char* location : {static_cast<const char*>(nullptr), kMissingDevice}) {
-    if (location) ASSERT_TRUE(m_services.SetString("boardinfo", location));
+    if (location) {
+      ASSERT_TRUE(m_services.SetString("boardinfo", location));
+    }
     CMachineInfo info;
     EXPECT_EQ(31, info.ReadMachineInfo()) << (location ? location : "no location");
     EXPECT_EQ(TableSource::kFirmware, info.m_tableSource);

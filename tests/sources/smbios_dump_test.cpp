@@ -20,6 +20,7 @@
 
 #include "smbios/boardinfo_protocol.h"
 #include "smbios/dmi_table.h"
+#include "sources/firmware_table.h"
 #include "tests/support/table_builder.h"
 #include "tests/support/table_server.h"
 
@@ -182,10 +183,26 @@ int OverTheFirmwareTable(const TableImages& images, CMachineInfo& info, WalkReco
   return status;
 }
 
+// WMI's raw table (root\\WMI, where Windows has no firmware table): the structures as its byte array, its size.
+int FromWmisRawTable(const TableImages& images, CMachineInfo& info, WalkRecord& record) {
+  WmiValue data, size, major, minor;
+  data.type = kWmiByteArrayType;
+  data.bytes = images.table;
+  for (auto [value, number] : {std::pair<WmiValue*, int64_t>{&size, static_cast<int64_t>(images.table.size())},
+                               {&major, images.major}, {&minor, images.minor}}) {
+    value->isNumber = true;
+    value->number = number;
+  }
+  const int status = info.WalkFirmwareTable(RsmbFromWmi(data, size, major, minor, {}, {}), &record, TableSource::kWmi);
+  EXPECT_EQ(TableSource::kWmi, info.m_tableSource);
+  return status;
+}
+
 // Every source of a table the program has; another source is one more entry.
 const Source kSources[] = {
     {"through the driver's requests", ThroughTheDriver},
     {"over Windows' firmware table", OverTheFirmwareTable},
+    {"from WMI's raw table", FromWmisRawTable},
 };
 
 // What a walk leaves in the collector, or what the program must make of dmidecode's reading.

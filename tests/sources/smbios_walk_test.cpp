@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "sources/firmware_table.h"
 #include "tests/support/table_server.h"
 #include "tests/sources/smbios_bytes.h"
@@ -277,14 +279,46 @@ TEST(TableDevice, AnswersUnknownHandlesWith83) {
 
 // ---- Windows' firmware table: the reader and the walk over what it read ----
 
-// What GetSystemFirmwareTable holds at each call, in turn (the last stays): an empty state fails the call.
+// What MSSmBios_RawSMBiosTables gives, property by property, as CWmiData takes it out of the VARIANTs.
+struct WmiRaw {
+  WmiValue data, size, major, minor, dmiRevision, used20;
+};
+
+WmiValue WmiBytes(const Bytes& bytes) {
+  WmiValue value;
+  value.type = kWmiByteArrayType;
+  value.bytes = bytes;
+  return value;
+}
+WmiValue WmiNumber(uint16_t type, int64_t number) {
+  WmiValue value;
+  value.type = type;
+  value.number = number;
+  value.isNumber = true;
+  return value;
+}
+WmiValue WmiText(const wchar_t* text) {
+  WmiValue value;
+  value.type = 8; // VT_BSTR
+  value.text = text;
+  return value;
+}
+constexpr uint16_t kUi1 = 17, kI4 = 3, kBool = 11, kNull = 1;
+WmiRaw Raw(const Bytes& table, WmiValue size) {
+  return WmiRaw{WmiBytes(table), std::move(size), WmiNumber(kUi1, 2), WmiNumber(kUi1, 4), WmiNumber(kUi1, 0),
+                WmiNumber(kBool, 0)};
+}
+
+// The two readers of Windows' own table, one case a line. GetSystemFirmwareTable: what it holds at each call, in
+// turn (the last stays), an empty state failing the call. WMI's raw table, where `wmi` is set: its properties.
 struct FirmwareCase {
   const char* name;
   std::vector<Bytes> states;
-  size_t fetched;           // bytes the reader keeps
+  size_t fetched;           // bytes the reader keeps (for WMI's: the RSMB blob it makes)
   int status;               // the firmware walk's; 0: nothing to walk, the driver's status stands
   const wchar_t* product;   // what the walk found, when it walked
   unsigned calls;           // calls the reader made
+  std::shared_ptr<WmiRaw> wmi = nullptr;
 };
 
 class FirmwareTable : public testing::TestWithParam<FirmwareCase> {};
@@ -292,20 +326,26 @@ class FirmwareTable : public testing::TestWithParam<FirmwareCase> {};
 TEST_P(FirmwareTable, ReadsWithinWhatCameBackAndWalksIt) {
   const FirmwareCase& c = GetParam();
   unsigned calls = 0;
-  const Bytes blob = FetchFirmwareTable([&](void* buffer, uint32_t size) -> uint32_t {
-    const Bytes& now = c.states[std::min<size_t>(calls++, c.states.size() - 1)];
-    if (now.empty()) return 0;
-    if (!buffer || size < now.size()) return static_cast<uint32_t>(now.size());
-    memcpy(buffer, now.data(), now.size());
-    return static_cast<uint32_t>(now.size());
-  });
+  const Bytes blob = c.wmi ? RsmbFromWmi(c.wmi->data, c.wmi->size, c.wmi->major, c.wmi->minor, c.wmi->dmiRevision,
+                                         c.wmi->used20)
+                           : FetchFirmwareTable([&](void* buffer, uint32_t size) -> uint32_t {
+                               const Bytes& now = c.states[std::min<size_t>(calls++, c.states.size() - 1)];
+                               if (now.empty()) return 0;
+                               if (!buffer || size < now.size()) return static_cast<uint32_t>(now.size());
+                               memcpy(buffer, now.data(), now.size());
+                               return static_cast<uint32_t>(now.size());
+                             });
   EXPECT_EQ(c.fetched, blob.size());
   EXPECT_EQ(c.calls, calls);
   CMachineInfo info;
-  EXPECT_EQ(c.status, info.WalkFirmwareTable(blob)); // the blob in a vector of its own size: ASan sees past it
-  EXPECT_EQ(c.status ? TableSource::kFirmware : TableSource::kNone, info.m_tableSource);
+  const TableSource source = c.wmi ? TableSource::kWmi : TableSource::kFirmware;
+  // The blob in a vector of its own size: ASan sees any read past it.
+  EXPECT_EQ(c.status, info.WalkFirmwareTable(blob, nullptr, source));
+  EXPECT_EQ(c.status ? source : TableSource::kNone, info.m_tableSource);
   EXPECT_EQ(c.product, info.m_strSysProductName);
 }
+
+std::shared_ptr<WmiRaw> WmiCase(WmiRaw raw) { return std::make_shared<WmiRaw>(std::move(raw)); }
 
 const Bytes kTable = tablebuilder::Concat({kBios, kSystem, kModule, tablebuilder::EndOfTable(3)});
 const Bytes kBlob = tablebuilder::RsmbBlob(kTable);
@@ -334,5 +374,72 @@ INSTANTIATE_TEST_SUITE_P(
                     FirmwareCase{"ShorterThanItsHeader", {Bytes{0, 2, 4, 0, 10}}, 5, 0, L"", 2},
                     FirmwareCase{"HeaderWithoutTable", {tablebuilder::RsmbBlob({})}, 8, 0, L"", 2},
                     FirmwareCase{"LengthPastWhatCameBack", {kCut}, kCut.size(), 31, L"", 2},
-                    FirmwareCase{"LargerThan64KB", {kLarge}, kLarge.size(), 31, L"VGN-X90", 2}),
+                    FirmwareCase{"LargerThan64KB", {kLarge}, kLarge.size(), 31, L"VGN-X90", 2},
+                    // WMI's copy, as XP hands it out: Size agreeing with the array, or no Size at all.
+                    FirmwareCase{"WmiRead", {}, kBlob.size(), 31, L"VGN-X90", 0,
+                                 WmiCase(Raw(kTable, WmiNumber(kI4, static_cast<int64_t>(kTable.size()))))},
+                    FirmwareCase{"WmiWithoutSize", {}, kBlob.size(), 31, L"VGN-X90", 0, WmiCase(Raw(kTable, {}))},
+                    // A Size past the array reads nothing past it; one short of it cuts the table there.
+                    FirmwareCase{"WmiSizePastTheArray", {}, kBlob.size(), 31, L"VGN-X90", 0,
+                                 WmiCase(Raw(kTable, WmiNumber(kI4, 100000)))},
+                    FirmwareCase{"WmiSizeCutsTheTable", {}, 8 + kBios.size() + 10, 31, L"", 0,
+                                 WmiCase(Raw(kTable, WmiNumber(kI4, static_cast<int64_t>(kBios.size() + 10))))},
+                    FirmwareCase{"WmiSizeNegative", {}, kBlob.size(), 31, L"VGN-X90", 0,
+                                 WmiCase(Raw(kTable, WmiNumber(kI4, -1)))},
+                    FirmwareCase{"WmiSizeAsText", {}, kBlob.size(), 31, L"VGN-X90", 0,
+                                 WmiCase(Raw(kTable, WmiText(L"12")))},
+                    // Wine's WMI: SMBiosData is null. No array, an empty one, or bytes of another type: nothing.
+                    FirmwareCase{"WmiDataNull", {}, 0, 0, L"", 0,
+                                 WmiCase(WmiRaw{WmiNumber(kNull, 0), {}, {}, {}, {}, {}})},
+                    FirmwareCase{"WmiDataEmpty", {}, 0, 0, L"", 0, WmiCase(Raw({}, {}))},
+                    FirmwareCase{"WmiDataAsText", {}, 0, 0, L"", 0,
+                                 WmiCase(WmiRaw{WmiText(L"\x00\x18"), {}, {}, {}, {}, {}})},
+                    FirmwareCase{"WmiDataOverTheLimit", {}, 0, 0, L"", 0,
+                                 WmiCase(Raw(Bytes(kMaxFirmwareTableBytes + 1), {}))},
+                    FirmwareCase{"WmiDataWithoutStructure", {}, 8 + 3, 0, L"", 0, WmiCase(Raw(Bytes{1, 2, 3}, {}))}),
     [](const testing::TestParamInfo<FirmwareCase>& info) { return std::string(info.param.name); });
+
+// The header of WMI's blob says what the properties say, where they are numbers that fit a byte.
+TEST(FirmwareTableFromWmi, HeaderOfTheBlob) {
+  const Bytes blob = RsmbFromWmi(WmiBytes(kTable), {}, WmiNumber(kUi1, 3), WmiNumber(kI4, 300), WmiText(L"2"),
+                                 WmiNumber(kBool, 1));
+  ASSERT_EQ(8 + kTable.size(), blob.size());
+  EXPECT_EQ((Bytes{1, 3, 0, 0}), Bytes(blob.begin(), blob.begin() + 4)) << "300 is no byte, a text no number";
+  EXPECT_EQ(kTable.size(), static_cast<size_t>(blob[4] | blob[5] << 8 | blob[6] << 16 | blob[7] << 24));
+}
+
+// The sources after the driver, in their order: each is asked only when the one before gave nothing.
+struct SourceOrderCase {
+  const char* name;
+  int driverStatus;
+  Bytes firmware, wmi;
+  int status;
+  TableSource source;
+  unsigned firmwareAsked, wmiAsked;
+};
+
+class TableSourceOrder : public testing::TestWithParam<SourceOrderCase> {};
+
+TEST_P(TableSourceOrder, FirstTheDriverThenFirmwareThenWmi) {
+  const SourceOrderCase& c = GetParam();
+  unsigned firmwareAsked = 0, wmiAsked = 0;
+  CMachineInfo info;
+  if (c.driverStatus > kWalkNoDevice) info.m_tableSource = TableSource::kDriver; // as the driver's walk leaves it
+  EXPECT_EQ(c.status, info.WalkWindowsTables(
+                          c.driverStatus, [&] { return ++firmwareAsked, c.firmware; },
+                          [&] { return ++wmiAsked, c.wmi; }));
+  EXPECT_EQ(c.source, info.m_tableSource);
+  EXPECT_EQ(c.firmwareAsked, firmwareAsked);
+  EXPECT_EQ(c.wmiAsked, wmiAsked);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, TableSourceOrder,
+    testing::Values(SourceOrderCase{"ADriverThatOpened", 31, kBlob, kBlob, 31, TableSource::kDriver, 0, 0},
+                    SourceOrderCase{"ADriverWhoseWalkFailed", 29, kBlob, kBlob, 29, TableSource::kDriver, 0, 0},
+                    SourceOrderCase{"TheFirmwareTable", 25, kBlob, kBlob, 31, TableSource::kFirmware, 1, 0},
+                    SourceOrderCase{"WmiWhereNoFirmwareTable", 21, {}, kBlob, 31, TableSource::kWmi, 1, 1},
+                    SourceOrderCase{"WmiWhereTheFirmwareTableHoldsNothing", 22, tablebuilder::RsmbBlob({}), kBlob,
+                                    31, TableSource::kWmi, 1, 1},
+                    SourceOrderCase{"None", 25, {}, {}, 25, TableSource::kNone, 1, 1}),
+    [](const testing::TestParamInfo<SourceOrderCase>& info) { return std::string(info.param.name); });

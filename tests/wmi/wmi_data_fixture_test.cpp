@@ -6,6 +6,9 @@
 
 #include <wbemidl.h>
 
+#include "sources/firmware_table.h"
+#include "sources/machine_info.h"
+#include "tests/support/table_builder.h"
 #include "tests/wmi/fixture_file.h"
 #include "tests/support/message_box_answerer.h"
 #include "tests/wmi/satellite_guard.h"
@@ -255,6 +258,59 @@ TEST_F(CWmiDataFixture, NoMatchingCacheLevelAndTwoSpaces) {
   EXPECT_EQ(std::wstring(kNextError) + L"Select * From  Win32_CacheMemory Where level = 4", boxes[1].text);
   EXPECT_EQ(L"", boxes[0].caption) << "no satellite, no caption";
   EXPECT_EQ(::LoadIconW(nullptr, IDI_ERROR), boxes[1].icon);
+}
+
+// ---- WMI's raw SMBIOS table (root\WMI), where Windows gives no firmware table
+
+std::wstring Hex(const tablebuilder::Bytes& bytes) {
+  static const wchar_t kDigits[] = L"0123456789ABCDEF";
+  std::wstring text;
+  for (uint8_t b : bytes) {
+    text += kDigits[b >> 4];
+    text += kDigits[b & 15];
+    text += L' ';
+  }
+  return text;
+}
+
+// The table as XP's WMI hands it out, through the program's own reading and walk: the processor row's source.
+TEST(WmiSmbiosTable, ReadAndWalkedAsTheFirmwareTableIs) {
+  using tablebuilder::StructureBuilder;
+  const tablebuilder::Bytes table = tablebuilder::Concat(
+      {StructureBuilder(1, 0x08, 1).Byte(4, 1).Byte(5, 2).WithStrings({"Varnel Corporation", "VGN-X90"}),
+       StructureBuilder(4, 0x1A, 2).Byte(5, 3).Byte(0x10, 1).Word(0x16, 1600).Byte(0x18, 0x41).WithStrings({"Pentium M"}),
+       tablebuilder::EndOfTable(3)});
+  FixtureFile file(L"[root\\WMI\\MSSmBios_RawSMBiosTables#0]\r\nSMBiosData=VT_UI1_ARRAY:" + Hex(table) +
+                   L"\r\nSize=VT_I4:" + std::to_wstring(table.size()) +
+                   L"\r\nSmbiosMajorVersion=VT_UI1:2\r\nSmbiosMinorVersion=VT_UI1:3\r\nDmiRevision=VT_UI1:0\r\n"
+                   L"Used20CallingMethod=VT_BOOL:false\r\n");
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
+  CallBudget budget(CWmiData::kBudgetMs);
+  const std::vector<uint8_t> blob = ReadWmiSmbiosTable(budget);
+  ASSERT_EQ(8 + table.size(), blob.size());
+  EXPECT_EQ((std::vector<uint8_t>{0, 2, 3, 0}), std::vector<uint8_t>(blob.begin(), blob.begin() + 4));
+  CMachineInfo info;
+  EXPECT_EQ(31, info.WalkFirmwareTable(blob, nullptr, TableSource::kWmi));
+  EXPECT_EQ(L"Pentium M", info.m_strCpuVersion);
+  EXPECT_EQ(1600, info.m_wCpuSpeed);
+  EXPECT_EQ(L"VGN-X90", info.m_strSysProductName);
+  // A namespace without the class gives nothing, and shows no box: the five queries' boxes are the dialog's.
+  FixtureFile none(L"[MSSmBios_RawSMBiosTables#0]\r\nSMBiosData=VT_UI1_ARRAY:" + Hex(table) + L"\r\n");
+  EXPECT_TRUE(ReadWmiSmbiosTable(budget).empty()) << "the class is in root\\cimv2 here";
+  EXPECT_TRUE(watcher.Boxes().empty());
+}
+
+// A WMI that never answers costs the table read the budget, and then nothing more is waited for: the
+// dialog's own connection, which shares the budget, fails at once.
+TEST(WmiSmbiosTable, AWmiThatHangsCostsTheBudgetOnce) {
+  FixtureFile file(L"[hang]\r\nConnectServer=yes\r\n");
+  CallBudget budget(500);
+  const DWORD start = ::GetTickCount();
+  EXPECT_TRUE(ReadWmiSmbiosTable(budget).empty());
+  EXPECT_TRUE(budget.Exhausted());
+  CWmiData wmi(&budget);
+  EXPECT_EQ(0, wmi.Connect());
+  EXPECT_LT(::GetTickCount() - start, 3000u);
 }
 
 } // namespace

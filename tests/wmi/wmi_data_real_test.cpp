@@ -6,6 +6,7 @@
 
 #include <wbemidl.h>
 
+#include "sources/firmware_table.h"
 #include "tests/support/message_box_answerer.h"
 #include "tests/wmi/satellite_guard.h"
 
@@ -231,6 +232,15 @@ TEST_F(CWmiDataWine, QueryThatWineRefusesShowsTheExecQueryBox) {
   EXPECT_EQ(nullptr, boxes[0].icon);
   EXPECT_EQ(std::vector<int>{IDOK}, boxes[0].buttons);
   EXPECT_EQ(1, m_wmi.Query(L"Win32_BIOS")) << "still connected";
+}
+
+// Wine 8 has MSSmBios_RawSMBiosTables but gives SMBiosData as null: the program reads nothing from it, quietly.
+TEST(WineRawSmbiosTable, NullDataGivesNoTable) {
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
+  CallBudget budget(CWmiData::kBudgetMs);
+  EXPECT_TRUE(ReadWmiSmbiosTable(budget).empty());
+  EXPECT_FALSE(budget.Exhausted());
+  EXPECT_TRUE(watcher.Boxes().empty());
 }
 
 TEST(CWmiDataWineLifetime, DisconnectTwiceAndDestroy) {
