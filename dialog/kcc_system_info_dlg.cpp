@@ -9,6 +9,8 @@
 #include "framework/step_marks.h"
 #include "res/resource.h"
 #include "sources/machine_info.h"
+#include "sources/oem_info.h"
+#include "sources/wow64.h"
 #include "wmi/wmi_data.h"
 #include "wmi/wmi_queries.h"
 
@@ -25,15 +27,24 @@ const wchar_t kMaker[] = L"Varnel Corporation";
 // The firmware says the machine is one of the maker's own (case-sensitive, anywhere in the text).
 bool IsMakerMachine(const CMachineInfo& info) { return info.m_strSysManufacturer.find(kMaker) != std::wstring::npos; }
 
-// MemoryMethod as a DWORD; 0 when the key or value is missing or does not fit in four bytes.
+const wchar_t kMemoryMethodKey[] = L"SOFTWARE\\Varnel Corporation\\KIVO Control Center\\KIVOinfo";
+
+// MemoryMethod as a DWORD, from the program's own registry view, else where that lacks it from the other one
+// (a 64-bit driver package writes the 64-bit view); 0 when neither has it or it does not fit in four bytes.
 DWORD ReadMemoryMethod() {
   DWORD method = 0;
   DWORD type = 0;
   DWORD size = sizeof(method);
-  if (::SHGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Varnel Corporation\\KIVO Control Center\\KIVOinfo",
-                    L"MemoryMethod", &type, &method, &size) != ERROR_SUCCESS)
-    method = 0;
-  return method;
+  LONG read = ::SHGetValueW(HKEY_LOCAL_MACHINE, kMemoryMethodKey, L"MemoryMethod", &type, &method, &size);
+  if (read == ERROR_FILE_NOT_FOUND) {
+    RegistryKey key;
+    if (const REGSAM other = OtherRegistryView())
+      read = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMemoryMethodKey, 0, KEY_QUERY_VALUE | other, key.Receive());
+    size = sizeof(method);
+    if (read == ERROR_SUCCESS)
+      read = ::RegQueryValueExW(key.Get(), L"MemoryMethod", nullptr, &type, reinterpret_cast<BYTE*>(&method), &size);
+  }
+  return read == ERROR_SUCCESS ? method : 0;
 }
 
 // Sums a numeric property over every instance of the open query, 64-bit.
@@ -287,17 +298,9 @@ std::wstring CKCCSystemInfoDlg::MakeMediaCenterName(const std::wstring& serviceP
 }
 
 int CKCCSystemInfoDlg::GetOemInfo(CStringArray& entries) const {
-  wchar_t path[261] = {};
   wchar_t manufacturer[261] = {};
   wchar_t model[261] = {};
-  static const wchar_t kFile[] = L"\\oeminfo.ini";
-  const UINT length = ::GetSystemDirectoryW(path, 261);
-  // A directory too long for the buffer reads nothing: both entries stay empty.
-  if (length > 0 && length + (sizeof(kFile) / sizeof(kFile[0])) <= 261) {
-    ::lstrcatW(path, kFile);
-    ::GetPrivateProfileStringW(L"General", L"Manufacturer", L"", manufacturer, 261, path);
-    ::GetPrivateProfileStringW(L"General", L"Model", L"", model, 261, path);
-  }
+  ReadOemStrings(manufacturer, model, 261);
   try {
     entries.push_back(manufacturer);
     entries.push_back(model);

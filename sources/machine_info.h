@@ -99,7 +99,9 @@ public:
 
 #ifdef _WIN32
   // 0: read into the 260-byte buffer, NUL-terminated; 1: the key does not open; 2: the value cannot be read.
-  static int ReadRegistryString(HKEY__* root, const char* subKey, const char* valueName, char* buffer);
+  // `view` is a registry view flag (KEY_WOW64_64KEY, KEY_WOW64_32KEY), 0 for the process's own.
+  static int ReadRegistryString(HKEY__* root, const char* subKey, const char* valueName, char* buffer,
+                                unsigned long view = 0);
 #endif
 
   std::wstring m_strSysManufacturer;

@@ -17,6 +17,8 @@
 #include "smbios/boardinfo_protocol.h"
 #include "sources/firmware_table.h"
 #include "sources/machine_paths.h"
+#include "sources/oem_info.h"
+#include "sources/wow64.h"
 #include "wmi/wmi_data.h"
 
 static_assert(kMachinePathBuffer == MAX_PATH, "the collector's buffers are MAX_PATH bytes");
@@ -119,22 +121,17 @@ void CMachineInfo::ReadProductId() {
 }
 
 void CMachineInfo::ReadOemInfo() {
-  char path[kMachinePathBuffer] = {};
   char manufacturer[kMachinePathBuffer] = {};
   char model[kMachinePathBuffer] = {};
-  const UINT length = ::GetSystemDirectoryA(path, sizeof(path));
-  // A directory that leaves no room for the file name reads nothing: both texts end up empty.
-  if (length > 0 && length < sizeof(path) && AppendOemFileName(path, sizeof(path))) {
-    ::GetPrivateProfileStringA("General", "Manufacturer", "", manufacturer, sizeof(manufacturer), path);
-    ::GetPrivateProfileStringA("General", "Model", "", model, sizeof(model), path);
-  }
+  ReadOemStrings(manufacturer, model, sizeof(manufacturer));
   m_strOemManufacturer = WidenAnsi(manufacturer);
   m_strOemModel = WidenAnsi(model);
 }
 
-int CMachineInfo::ReadRegistryString(HKEY root, const char* subKey, const char* valueName, char* buffer) {
+int CMachineInfo::ReadRegistryString(HKEY root, const char* subKey, const char* valueName, char* buffer,
+                                     unsigned long view) {
   RegistryKey key;
-  if (::RegOpenKeyExA(root, subKey, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return 1;
+  if (::RegOpenKeyExA(root, subKey, 0, KEY_READ | view, key.Receive()) != ERROR_SUCCESS) return 1;
   // Cleared for every read, so nothing of an earlier, failed read can end up behind this value.
   ::ZeroMemory(buffer, kMachinePathBuffer);
   DWORD size = kMachinePathBuffer;
@@ -164,9 +161,15 @@ int CMachineInfo::ReadMachineInfo(IDmiCallObserver* observer, CallBudget* wmiBud
 
 int CMachineInfo::ReadDriverTable(IDmiCallObserver* observer) {
   char value[kMachinePathBuffer] = {};
-  if (ReadRegistryString(HKEY_LOCAL_MACHINE, kSharedServicesKey, "boardinfo", value) != 0) {
-    const int result = ReadRegistryString(HKEY_LOCAL_MACHINE, kSharedVxdsKey, "boardinfo.vxd", value);
-    if (result != 0) return result == 1 ? kWalkNoLocationKey : kWalkNoLocationValue;
+  // The program's own registry view first, as a 32-bit installer writes it; where that has no location, the
+  // other view, as a 64-bit driver package writes it. The status says what the own view lacked.
+  const auto locate = [&value](REGSAM view) {
+    if (ReadRegistryString(HKEY_LOCAL_MACHINE, kSharedServicesKey, "boardinfo", value, view) == 0) return 0;
+    return ReadRegistryString(HKEY_LOCAL_MACHINE, kSharedVxdsKey, "boardinfo.vxd", value, view);
+  };
+  if (const int result = locate(0)) {
+    const REGSAM other = OtherRegistryView();
+    if (!other || locate(other) != 0) return result == 1 ? kWalkNoLocationKey : kWalkNoLocationValue;
   }
 
   const DriverLocation location = SplitDriverLocation(value, &IsAnsiLeadByte);

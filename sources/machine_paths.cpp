@@ -1,18 +1,15 @@
-// Path rules of the collector's Win32 layer: the oeminfo.ini path, the driver's name and device path.
+// Path rules of the collector's Win32 layer: how oeminfo.ini is reached, the driver's name and device path.
 #include "sources/machine_paths.h"
 
 #include <string.h>
 
 namespace {
-const char kOemFileName[] = "\\oeminfo.ini";
 const char kDevicePrefix[] = "\\\\.\\";
 } // namespace
 
-bool AppendOemFileName(char* path, size_t capacity) {
-  const size_t length = strnlen(path, capacity);
-  if (length == capacity || length + sizeof(kOemFileName) > capacity) return false;
-  memcpy(path + length, kOemFileName, sizeof(kOemFileName));
-  return true;
+OemFileAccess ChooseOemFileAccess(bool wow64, uint32_t windowsMajorVersion) {
+  if (!wow64) return OemFileAccess::kSystemDirectory;
+  return windowsMajorVersion >= 6 ? OemFileAccess::kSysnative : OemFileAccess::kRedirectionOff;
 }
 
 DriverLocation SplitDriverLocation(const char* value, LeadByteTest isLeadByte) {

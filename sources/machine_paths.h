@@ -3,15 +3,43 @@
 #define KCC_SOURCES_MACHINE_PATHS_H
 
 #include <stddef.h>
+#include <stdint.h>
 
 #include <string>
 
 // The buffers the collector reads paths and registry values into.
 constexpr size_t kMachinePathBuffer = 260;
 
-// Appends "\oeminfo.ini" to the directory in `path`; false, with `path` unchanged, when the result
-// would not fit in `capacity` bytes with its terminator.
-bool AppendOemFileName(char* path, size_t capacity);
+// How oeminfo.ini is reached. Windows keeps it in the native system32, where 64-bit Windows itself reads it:
+// a 32-bit process there, whose system32 is redirected to SysWOW64, reads it through %windir%\Sysnative
+// (Vista on) or, where that alias is missing (XP x64, Server 2003 x64), with the redirection turned off around
+// the read; every other process from the system directory it is given.
+enum class OemFileAccess { kSystemDirectory, kSysnative, kRedirectionOff };
+OemFileAccess ChooseOemFileAccess(bool wow64, uint32_t windowsMajorVersion);
+
+// The file's path for that access, in `path` of `capacity` characters with the terminator: the system
+// directory and "\oeminfo.ini", or for kSysnative the folder above it and "\Sysnative\oeminfo.ini". False,
+// with nothing to read, when it does not fit or the directory has no folder above it.
+template <typename Char>
+bool OemFilePath(const Char* systemDirectory, OemFileAccess access, Char* path, size_t capacity) {
+  static const char kFile[] = "\\oeminfo.ini", kAlias[] = "\\Sysnative";
+  size_t length = 0;
+  while (length < capacity && systemDirectory[length] != 0) ++length;
+  if (access == OemFileAccess::kSysnative) {
+    while (length > 0 && systemDirectory[length - 1] != '\\') --length; // C:\WINDOWS\system32: C:\WINDOWS
+    if (length < 2) return false;
+    --length;
+  }
+  const size_t alias = access == OemFileAccess::kSysnative ? sizeof(kAlias) - 1 : 0;
+  if (length + alias + sizeof(kFile) > capacity) return false;
+  for (size_t i = 0; i < length; ++i) path[i] = systemDirectory[i];
+  for (size_t i = 0; i < alias; ++i) path[length++] = static_cast<Char>(kAlias[i]);
+  for (size_t i = 0; i < sizeof(kFile); ++i) path[length + i] = static_cast<Char>(kFile[i]);
+  return true;
+}
+
+// Where the file gives neither a manufacturer nor a model, both come from the registry (OEMInformation).
+inline bool OemFromRegistry(bool hasManufacturer, bool hasModel) { return !hasManufacturer && !hasModel; }
 
 // A registry value naming the driver: the part after the last backslash is the name, the part
 // before it the directory to make current during the open.

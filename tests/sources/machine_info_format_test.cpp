@@ -134,27 +134,64 @@ TEST(OsVersionText, AtMost127Characters) {
   EXPECT_EQ(L"6.01.7601" + std::wstring(118, L'S'), text);
 }
 
-TEST(OemFilePath, AppendsTheFileNameWhenItFits) {
-  char path[260] = "C:\\windows\\system32";
-  ASSERT_TRUE(AppendOemFileName(path, sizeof(path)));
-  EXPECT_STREQ("C:\\windows\\system32\\oeminfo.ini", path);
+// The rule for oeminfo.ini: which access, and the path it gives, 8-bit and wide alike.
+struct OemCase {
+  const char* name;
+  bool wow64;
+  uint32_t major;
+  std::string directory;
+  OemFileAccess access;
+  const char* path; // null: nothing is read
+};
+
+class OemFile : public testing::TestWithParam<OemCase> {};
+
+TEST_P(OemFile, AccessAndPath) {
+  const OemCase& c = GetParam();
+  EXPECT_EQ(c.access, ChooseOemFileAccess(c.wow64, c.major));
+  char path[260];
+  const bool built = OemFilePath(c.directory.c_str(), c.access, path, sizeof(path));
+  EXPECT_EQ(c.path != nullptr, built);
+  if (c.path && built) {
+    EXPECT_STREQ(c.path, path);
+  }
+  const std::wstring wideDirectory(c.directory.begin(), c.directory.end());
+  wchar_t widePath[261];
+  const bool wide = OemFilePath(wideDirectory.c_str(), c.access, widePath, 261);
+  // The wide buffer holds one character more: only the 8-bit edge case differs.
+  if (c.path && wide) {
+    EXPECT_EQ(std::wstring(c.path, c.path + strlen(c.path)), std::wstring(widePath));
+  }
 }
 
-TEST(OemFilePath, ADirectoryTooLongForTheBufferReadsNothing) {
-  // "\oeminfo.ini" is 12 characters: 247 + 12 + NUL fill 260 bytes exactly, 248 no longer fit.
+const std::string k247(247, 'd'), k248(248, 'd');
+INSTANTIATE_TEST_SUITE_P(
+    Rule, OemFile,
+    testing::Values(
+        OemCase{"NativeProcess", false, 10, "C:\\WINDOWS\\system32", OemFileAccess::kSystemDirectory,
+                "C:\\WINDOWS\\system32\\oeminfo.ini"},
+        OemCase{"ThirtyTwoBitXp", false, 5, "C:\\WINDOWS\\system32", OemFileAccess::kSystemDirectory,
+                "C:\\WINDOWS\\system32\\oeminfo.ini"},
+        OemCase{"Wow64FromVista", true, 6, "C:\\Windows\\system32", OemFileAccess::kSysnative,
+                "C:\\Windows\\Sysnative\\oeminfo.ini"},
+        OemCase{"Wow64OnXpX64", true, 5, "C:\\WINDOWS\\system32", OemFileAccess::kRedirectionOff,
+                "C:\\WINDOWS\\system32\\oeminfo.ini"},
+        OemCase{"WindowsAtTheRoot", true, 10, "C:\\system32", OemFileAccess::kSysnative, "C:\\Sysnative\\oeminfo.ini"},
+        OemCase{"NoFolderAbove", true, 10, "system32", OemFileAccess::kSysnative, nullptr},
+        // "\oeminfo.ini" is 12 characters: 247 + 12 + NUL fill 260 bytes exactly (below), 248 no longer fit.
+        OemCase{"TooLongForTheBuffer", false, 10, k248, OemFileAccess::kSystemDirectory, nullptr}),
+    [](const testing::TestParamInfo<OemCase>& info) { return std::string(info.param.name); });
+
+TEST(OemFile, FillsTheBufferExactlyAndNeverReadsPastIt) {
   char path[260];
-  memset(path, 'd', 247);
-  path[247] = '\0';
-  EXPECT_TRUE(AppendOemFileName(path, sizeof(path)));
+  EXPECT_TRUE(OemFilePath(k247.c_str(), OemFileAccess::kSystemDirectory, path, sizeof(path)));
   EXPECT_EQ(259u, strlen(path));
-
-  memset(path, 'd', 248);
-  path[248] = '\0';
-  EXPECT_FALSE(AppendOemFileName(path, sizeof(path)));
-  EXPECT_EQ(248u, strlen(path));
-
-  memset(path, 'd', sizeof(path)); // no terminator at all: never read past the buffer
-  EXPECT_FALSE(AppendOemFileName(path, sizeof(path)));
+  char unterminated[260];
+  memset(unterminated, 'd', sizeof(unterminated));
+  EXPECT_FALSE(OemFilePath(unterminated, OemFileAccess::kSystemDirectory, path, sizeof(path)));
+  EXPECT_TRUE(OemFromRegistry(false, false));
+  EXPECT_FALSE(OemFromRegistry(true, false)) << "a file with only a manufacturer keeps the model empty";
+  EXPECT_FALSE(OemFromRegistry(false, true));
 }
 
 TEST(DriverLocation, NameWithoutBackslashLeavesTheDirectoryAlone) {

@@ -8,23 +8,35 @@
 namespace kcctest {
 
 namespace {
-bool KeyExists(HKEY root, const std::string& path) {
+bool KeyExists(HKEY root, const std::string& path, REGSAM view) {
   HKEY key;
-  if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
   ::RegCloseKey(key);
   return true;
+}
+
+// The key and everything below it, in the given view.
+void DeleteTree(HKEY root, const std::string& path, REGSAM view) {
+  const size_t slash = path.rfind('\\');
+  HKEY parent = root;
+  if (slash != std::string::npos &&
+      ::RegOpenKeyExA(root, path.substr(0, slash).c_str(), 0, KEY_ALL_ACCESS | view, &parent) != ERROR_SUCCESS)
+    return;
+  ::RegDeleteTreeA(parent, path.substr(slash == std::string::npos ? 0 : slash + 1).c_str());
+  if (parent != root) ::RegCloseKey(parent);
 }
 
 const char kScratchPath[] = "Software\\KCCSystemInfo Tests\\Machine";
 } // namespace
 
-RegistryKeyGuard::RegistryKeyGuard(HKEY root, const std::string& path) : m_root(root), m_path(path) {
+RegistryKeyGuard::RegistryKeyGuard(HKEY root, const std::string& path, REGSAM view)
+    : m_root(root), m_path(path), m_view(view) {
   // Walk down the path to find the first component that is missing: that tree goes on restore.
   size_t at = 0;
   while (true) {
     const size_t slash = m_path.find('\\', at);
     const std::string prefix = m_path.substr(0, slash);
-    if (!KeyExists(m_root, prefix)) {
+    if (!KeyExists(m_root, prefix, m_view)) {
       m_firstMissing = prefix;
       return;
     }
@@ -33,7 +45,7 @@ RegistryKeyGuard::RegistryKeyGuard(HKEY root, const std::string& path) : m_root(
   }
   m_existed = true;
   HKEY key;
-  if (::RegOpenKeyExA(m_root, m_path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  if (::RegOpenKeyExA(m_root, m_path.c_str(), 0, KEY_READ | m_view, &key) != ERROR_SUCCESS) return;
   for (DWORD index = 0;; ++index) {
     char name[16384];
     DWORD nameSize = sizeof(name);
@@ -50,11 +62,11 @@ RegistryKeyGuard::RegistryKeyGuard(HKEY root, const std::string& path) : m_root(
 
 RegistryKeyGuard::~RegistryKeyGuard() {
   if (!m_existed) {
-    if (!m_firstMissing.empty()) ::RegDeleteTreeA(m_root, m_firstMissing.c_str());
+    if (!m_firstMissing.empty()) DeleteTree(m_root, m_firstMissing, m_view);
     return;
   }
   HKEY key;
-  if (::RegCreateKeyExA(m_root, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+  if (::RegCreateKeyExA(m_root, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | m_view, nullptr, &key, nullptr) != ERROR_SUCCESS)
     return;
   // Drop what the test left, then put back what was there.
   while (true) {
@@ -71,7 +83,7 @@ RegistryKeyGuard::~RegistryKeyGuard() {
 
 bool RegistryKeyGuard::SetBytes(const char* name, DWORD type, const void* data, DWORD size) {
   HKEY key;
-  if (::RegCreateKeyExA(m_root, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+  if (::RegCreateKeyExA(m_root, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | m_view, nullptr, &key, nullptr) != ERROR_SUCCESS)
     return false;
   const LONG result = ::RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
   ::RegCloseKey(key);
@@ -84,14 +96,14 @@ bool RegistryKeyGuard::SetString(const char* name, const std::string& value) {
 
 bool RegistryKeyGuard::DeleteValue(const char* name) {
   HKEY key;
-  if (::RegOpenKeyExA(m_root, m_path.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return false;
+  if (::RegOpenKeyExA(m_root, m_path.c_str(), 0, KEY_SET_VALUE | m_view, &key) != ERROR_SUCCESS) return false;
   const LONG result = ::RegDeleteValueA(key, name);
   ::RegCloseKey(key);
   return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }
 
 bool RegistryKeyGuard::DeleteKey() {
-  const LONG result = ::RegDeleteKeyA(m_root, m_path.c_str());
+  const LONG result = ::RegDeleteKeyExA(m_root, m_path.c_str(), m_view, 0);
   return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }
 

@@ -12,10 +12,11 @@
 namespace kcctest {
 
 // Remembers a key's values (or that it, or some of its parents, did not exist) and restores that
-// state on destruction. Subkeys of the key are not remembered: tests only set values.
+// state on destruction. Subkeys of the key are not remembered: tests only set values. `view` picks a
+// registry view (KEY_WOW64_32KEY, KEY_WOW64_64KEY), 0 the process's own.
 class RegistryKeyGuard : private NoCopy {
 public:
-  RegistryKeyGuard(HKEY root, const std::string& path);
+  RegistryKeyGuard(HKEY root, const std::string& path, REGSAM view = 0);
   ~RegistryKeyGuard();
 
   // The key, created with its parents if need be.
@@ -33,6 +34,7 @@ private:
   };
   HKEY m_root;
   std::string m_path;
+  REGSAM m_view;
   std::string m_firstMissing; // the outermost key of the path that did not exist, or empty
   bool m_existed = false;
   std::vector<Value> m_values;

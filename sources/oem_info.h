@@ -1,0 +1,28 @@
+// The OEM manufacturer and model, read one way for the collector's 8-bit texts and the dialog's wide ones.
+#ifndef KCC_SOURCES_OEM_INFO_H
+#define KCC_SOURCES_OEM_INFO_H
+
+#include <stddef.h>
+
+#include <string>
+
+#include "sources/machine_paths.h"
+
+// Where the texts came from, for a caller that records it.
+struct OemInfoOrigin {
+  OemFileAccess access = OemFileAccess::kSystemDirectory;
+  std::wstring file;         // the oeminfo.ini path the rule reads (empty when it did not fit)
+  bool fromRegistry = false; // the file gave neither text: OEMInformation did
+};
+
+// [General] Manufacturer and Model of oeminfo.ini in the native system32 (see ChooseOemFileAccess), each cut
+// to the buffer (`capacity` characters with the terminator, missing: empty); where the file gives neither,
+// both from HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\OEMInformation in the 64-bit view, where makers
+// record them from Vista on (32-bit Windows ignores the flag).
+void ReadOemStrings(char* manufacturer, char* model, size_t capacity, OemInfoOrigin* origin = nullptr);
+void ReadOemStrings(wchar_t* manufacturer, wchar_t* model, size_t capacity, OemInfoOrigin* origin = nullptr);
+
+// The registry key of the OEM texts, and the view it is read in.
+extern const wchar_t kOemInformationKey[];
+
+#endif
