@@ -218,12 +218,14 @@ unsigned RedactDump(Bytes& dump) {
     structures.push_back(std::move(structure));
   }
 
-  // A text that a named string of the standard gives too is a name or a placeholder, not an identifier.
+  // A text that a named string of the standard gives too is a name or a placeholder, not an identifier; so is
+  // a row's string that an identifier field names as well.
   std::set<std::string> named;
   std::set<std::string> identifying;
   for (const Structure& structure : structures)
     for (size_t k = 0; k < structure.strings.size(); ++k)
-      if (!structure.identifier[k] && !IsFreeText(structure.type)) named.insert(Trimmed(structure.strings[k]));
+      if ((!structure.identifier[k] || structure.shown[k]) && !IsFreeText(structure.type))
+        named.insert(Trimmed(structure.strings[k]));
   for (const Structure& structure : structures)
     for (size_t k = 0; k < structure.strings.size(); ++k) {
       const std::string text = Trimmed(structure.strings[k]);

@@ -170,7 +170,7 @@ public:
   bool Commit() {
     if (m_failed && m_contents == capture::FolderContents::kEarlierCapture) {
       RemoveCapture(m_path);
-      Complain(L"the earlier capture in " + m_target + L" is kept as it was");
+      Complain(L"this capture is incomplete: the earlier one in " + m_target + L" is kept as it was");
       return false;
     }
     if (m_exists && !::MoveFileW(m_target.c_str(), m_aside.c_str())) {

@@ -302,9 +302,13 @@ INSTANTIATE_TEST_SUITE_P(
                       {System(0x08, "**********************", "To Be Filled By O.E.M."),
                        Part(11, 0x05, {{0x04, 1}}, {"To Be Filled By O.E.M."})},
                       1},
-        // An asset tag naming the processor's name string: that string is the processor row.
-        RedactionCase{"StringOfARowStays", {Part(4, 0x23, {{0x10, 1}, {0x21, 1}}, {"Intel(R) Core(TM) i7-2600"})},
-                      {Part(4, 0x23, {{0x10, 1}, {0x21, 1}}, {"Intel(R) Core(TM) i7-2600"})}, 0},
+        // An asset tag naming the processor's name string: that string is the processor row, a name.
+        RedactionCase{"StringOfARowStays",
+                      {Part(4, 0x23, {{0x10, 1}, {0x21, 1}}, {"Intel(R) Core(TM) i7-2600"}),
+                       Part(11, 0x05, {{0x04, 1}}, {"Intel(R) Core(TM) i7-2600"})},
+                      {Part(4, 0x23, {{0x10, 1}, {0x21, 1}}, {"Intel(R) Core(TM) i7-2600"}),
+                       Part(11, 0x05, {{0x04, 1}}, {"Intel(R) Core(TM) i7-2600"})},
+                      0},
         // A short identifier is blanked elsewhere only where it is a whole string.
         RedactionCase{"ShortIdentifier",
                       {Part(2, 0x08, {{0x07, 1}}, {"42"}), Part(11, 0x05, {{0x04, 2}}, {" 42", "Model 4200"})},
