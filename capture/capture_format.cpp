@@ -1,7 +1,11 @@
-// The capture's file formats, apart from Windows: the dump rebuilt from driver replies, redaction, .reg lines.
+// The capture's rules apart from Windows: the dump rebuilt from driver replies, redaction, .reg lines, its folders.
 #include "capture/capture_format.h"
 
 #include <stdio.h>
+#include <string.h>
+
+#include <set>
+#include <string_view>
 
 #include "smbios/dmi_table.h"
 #include "smbios/boardinfo_protocol.h"
@@ -13,19 +17,124 @@ uint16_t Word(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8
 
 using namespace smbios;
 
-// The bytes of string `number` (1 = first) in the string set starting at `strings`, up to `end`.
-uint8_t* FindString(uint8_t* strings, const uint8_t* end, unsigned number, size_t& length) {
-  uint8_t* at = strings;
-  for (unsigned n = 1; at < end && *at != 0; ++n) {
-    uint8_t* stop = at;
+// One string of a structure's string set, in place.
+struct TableString {
+  uint8_t* text;
+  size_t length;
+};
+
+// The strings of the structure at `at` whose formatted area is `length` bytes and which ends at `end`: index 0
+// is string 1.
+std::vector<TableString> StringsOf(uint8_t* at, size_t length, const uint8_t* end) {
+  std::vector<TableString> strings;
+  for (uint8_t* text = at + length; text < end && *text != 0;) {
+    uint8_t* stop = text;
     while (stop < end && *stop != 0) ++stop;
-    if (n == number) {
-      length = static_cast<size_t>(stop - at);
-      return at;
-    }
-    at = stop + 1;
+    strings.push_back({text, static_cast<size_t>(stop - text)});
+    text = stop + 1;
   }
-  return nullptr;
+  return strings;
+}
+
+// A string's text without the spaces firmware pads fields with.
+std::string Trimmed(const TableString& string) {
+  size_t from = 0, to = string.length;
+  while (from < to && string.text[from] == ' ') ++from;
+  while (to > from && string.text[to - 1] == ' ') --to;
+  return std::string(reinterpret_cast<const char*>(string.text) + from, to - from);
+}
+
+void Blank(uint8_t* text, size_t length) { memset(text, '*', length); }
+
+// A field that identifies one part of one machine.
+enum class FieldKind { kString, kUuid, kWord };
+struct IdentifierField {
+  uint8_t type;
+  size_t offset;
+  FieldKind kind;
+};
+const IdentifierField kIdentifierFields[] = {
+    {kSystemInformation, kSerialNumberString, FieldKind::kString},
+    {kSystemInformation, kSystemUuid, FieldKind::kUuid},
+    {kBaseboardInformation, kSerialNumberString, FieldKind::kString},
+    {kBaseboardInformation, kAssetTagString, FieldKind::kString},
+    {kSystemEnclosure, kSerialNumberString, FieldKind::kString},
+    {kSystemEnclosure, kAssetTagString, FieldKind::kString},
+    {kProcessorInformation, kProcessorSerialNumberString, FieldKind::kString},
+    {kProcessorInformation, kProcessorAssetTagString, FieldKind::kString},
+    {kMemoryDevice, kMemoryDeviceSerialNumberString, FieldKind::kString},
+    {kMemoryDevice, kMemoryDeviceAssetTagString, FieldKind::kString},
+    {kPortableBattery, kBatterySerialNumberString, FieldKind::kString},
+    {kPortableBattery, kBatterySbdsSerialNumber, FieldKind::kWord},
+    {kSystemPowerSupply, kPowerSupplySerialNumberString, FieldKind::kString},
+    {kSystemPowerSupply, kPowerSupplyAssetTagString, FieldKind::kString},
+};
+
+// The strings the program's rows are read from.
+struct ShownField {
+  uint8_t type;
+  size_t offset;
+};
+const ShownField kShownFields[] = {{kBiosInformation, kBiosVersionString},
+                                   {kSystemInformation, kSystemManufacturerString},
+                                   {kSystemInformation, kSystemProductString},
+                                   {kSystemInformation, kSystemVersionString},
+                                   {kProcessorInformation, kProcessorVersionString}};
+
+// Strings that no field of the standard names, where firmware copies a service tag or a module's serial.
+bool IsFreeText(uint8_t type) {
+  return type == kOemStrings || type == kSystemConfigurationOptions || type == kInactive || type >= kFirstVendorType;
+}
+
+// Shorter identifiers are blanked elsewhere only where a whole string is one: inside longer texts they would
+// match by chance.
+const size_t kShortestCopy = 4;
+
+struct Structure {
+  uint8_t* at;
+  uint8_t type;
+  uint8_t length;
+  std::vector<TableString> strings;
+  std::vector<bool> identifier; // by string, as the strings
+  std::vector<bool> shown;
+};
+
+// The string a string field names, as an index into `strings`; -1 for none or a field outside the length.
+long NamedString(const Structure& structure, size_t offset) {
+  if (offset >= structure.length) return -1;
+  const unsigned number = structure.at[offset];
+  return number >= 1 && number <= structure.strings.size() ? static_cast<long>(number) - 1 : -1;
+}
+
+// Zeroes `size` bytes of a field inside the length; whether any was not zero.
+bool ZeroField(Structure& structure, size_t offset, size_t size) {
+  if (offset + size > structure.length) return false;
+  bool changed = false;
+  for (size_t k = 0; k < size; ++k) {
+    changed = changed || structure.at[offset + k] != 0;
+    structure.at[offset + k] = 0;
+  }
+  return changed;
+}
+
+// Blanks each copy of the identifying texts in a free-text string; whether it changed.
+bool BlankCopies(const TableString& string, const std::set<std::string>& identifying) {
+  bool changed = false;
+  const std::string trimmed = Trimmed(string);
+  for (const std::string& text : identifying) {
+    if (text.size() < kShortestCopy) {
+      if (trimmed != text) continue;
+      Blank(string.text, string.length);
+      return true;
+    }
+    const char* const begin = reinterpret_cast<const char*>(string.text);
+    const std::string_view view(begin, string.length);
+    for (size_t at = view.find(text); at != std::string_view::npos; at = view.find(text, at + text.size())) {
+      Blank(string.text + at, text.size());
+      changed = true;
+    }
+  }
+  return changed;
 }
 } // namespace
 
@@ -85,28 +194,129 @@ unsigned RedactDump(Bytes& dump) {
   IndexDmiTable(image, entries.data(), static_cast<uint32_t>(entries.size()), &table);
   uint8_t* const start = dump.data() + (image.table - dump.data());
   unsigned changed = 0;
+
+  // The identifier fields: the numeric ones are zeroed here, the strings marked.
+  std::vector<Structure> structures;
   for (uint32_t i = 0; i < table.count; ++i) {
-    uint8_t* structure = start + entries[i].offset;
-    const uint8_t type = structure[0];
-    const uint8_t length = structure[1];
-    if ((type == kSystemInformation || type == kBaseboardInformation || type == kSystemEnclosure) &&
-        length > kSerialNumberString && structure[kSerialNumberString] != 0) {
-      size_t textLength = 0;
-      if (uint8_t* text = FindString(structure + length, structure + entries[i].size, structure[kSerialNumberString],
-                                     textLength)) {
-        for (size_t k = 0; k < textLength; ++k) text[k] = '*';
+    uint8_t* at = start + entries[i].offset;
+    Structure structure{at, at[0], at[1], StringsOf(at, at[1], at + entries[i].size), {}, {}};
+    structure.identifier.assign(structure.strings.size(), false);
+    structure.shown.assign(structure.strings.size(), false);
+    for (const IdentifierField& field : kIdentifierFields) {
+      if (field.type != structure.type) continue;
+      if (field.kind == FieldKind::kString) {
+        const long named = NamedString(structure, field.offset);
+        if (named >= 0) structure.identifier[static_cast<size_t>(named)] = true;
+      } else if (ZeroField(structure, field.offset, field.kind == FieldKind::kUuid ? kSystemUuidSize : 2)) {
         ++changed;
       }
     }
-    if (type == kSystemInformation && length >= kSystemUuid + kSystemUuidSize) {
-      for (size_t k = 0; k < kSystemUuidSize; ++k) structure[kSystemUuid + k] = 0;
-      ++changed;
+    for (const ShownField& field : kShownFields) {
+      const long named = field.type == structure.type ? NamedString(structure, field.offset) : -1;
+      if (named >= 0) structure.shown[static_cast<size_t>(named)] = true;
     }
+    structures.push_back(std::move(structure));
   }
+
+  // A text that a named string of the standard gives too is a name or a placeholder, not an identifier; so is
+  // a row's string that an identifier field names as well.
+  std::set<std::string> named;
+  std::set<std::string> identifying;
+  for (const Structure& structure : structures)
+    for (size_t k = 0; k < structure.strings.size(); ++k)
+      if ((!structure.identifier[k] || structure.shown[k]) && !IsFreeText(structure.type))
+        named.insert(Trimmed(structure.strings[k]));
+  for (const Structure& structure : structures)
+    for (size_t k = 0; k < structure.strings.size(); ++k) {
+      const std::string text = Trimmed(structure.strings[k]);
+      if (structure.identifier[k] && !text.empty() && named.count(text) == 0) identifying.insert(text);
+    }
+
+  for (Structure& structure : structures)
+    for (size_t k = 0; k < structure.strings.size(); ++k) {
+      const TableString& string = structure.strings[k];
+      if (structure.identifier[k] && !structure.shown[k]) {
+        Blank(string.text, string.length);
+        ++changed;
+      } else if (IsFreeText(structure.type) && BlankCopies(string, identifying)) {
+        ++changed;
+      }
+    }
   return changed;
 }
 
 std::wstring Placeholder(const std::wstring& text) { return std::wstring(text.size(), L'*'); }
+
+Bytes RedactRegistryValue(uint32_t type, const Bytes& data) {
+  const uint32_t kString = 1, kExpandString = 2, kMultiString = 7;
+  const size_t unit = type == kString || type == kExpandString || type == kMultiString ? 2 : 1;
+  Bytes redacted(data);
+  for (size_t i = 0; i < redacted.size(); i += unit) {
+    const bool nul = redacted[i] == 0 && (i + 1 >= redacted.size() || unit == 1 || redacted[i + 1] == 0);
+    if (nul) continue;
+    redacted[i] = '*';
+    if (unit == 2 && i + 1 < redacted.size()) redacted[i + 1] = 0;
+  }
+  return redacted;
+}
+
+namespace {
+bool SameName(const std::wstring& a, const wchar_t* b) {
+  size_t i = 0;
+  for (; i < a.size() && b[i] != 0; ++i) {
+    const wchar_t x = a[i] >= L'A' && a[i] <= L'Z' ? static_cast<wchar_t>(a[i] - L'A' + L'a') : a[i];
+    const wchar_t y = b[i] >= L'A' && b[i] <= L'Z' ? static_cast<wchar_t>(b[i] - L'A' + L'a') : b[i];
+    if (x != y) return false;
+  }
+  return i == a.size() && b[i] == 0;
+}
+
+const wchar_t kWorkFolderMark[] = L".kcccapture-";
+const wchar_t kEarlierMark[] = L"-earlier";
+} // namespace
+
+FolderContents ClassifyFolder(const std::vector<std::wstring>& names, bool notesAreOurs) {
+  if (names.empty()) return FolderContents::kEmpty;
+  bool notes = false;
+  for (const std::wstring& name : names) {
+    bool ours = false;
+    for (const wchar_t* file : kCaptureFiles) ours = ours || SameName(name, file);
+    if (!ours) return FolderContents::kOther;
+    notes = notes || SameName(name, L"capture.txt");
+  }
+  return notes && notesAreOurs ? FolderContents::kEarlierCapture : FolderContents::kOther;
+}
+
+bool NotesAreOurs(const std::string& head) { return head.compare(0, 11, "KCCCapture ") == 0; }
+
+std::wstring WorkFolderName(const std::wstring& leaf, uint32_t pid, bool earlier) {
+  return leaf + kWorkFolderMark + std::to_wstring(pid) + (earlier ? kEarlierMark : L"");
+}
+
+bool ParseWorkFolderName(const std::wstring& name, const std::wstring& leaf, uint32_t& pid, bool& earlier) {
+  const std::wstring prefix = leaf + kWorkFolderMark;
+  if (name.size() <= prefix.size() || !SameName(name.substr(0, prefix.size()), prefix.c_str())) return false;
+  std::wstring rest = name.substr(prefix.size());
+  const std::wstring mark = kEarlierMark;
+  earlier = rest.size() > mark.size() && rest.compare(rest.size() - mark.size(), mark.size(), mark) == 0;
+  if (earlier) rest.resize(rest.size() - mark.size());
+  if (rest.empty() || rest.size() > 10) return false;
+  unsigned long long value = 0;
+  for (wchar_t c : rest) {
+    if (c < L'0' || c > L'9') return false;
+    value = value * 10 + static_cast<unsigned>(c - L'0');
+  }
+  if (value > 0xFFFFFFFFull) return false;
+  pid = static_cast<uint32_t>(value);
+  return true;
+}
+
+std::wstring DatedFolderName(unsigned year, unsigned month, unsigned day, unsigned hour, unsigned minute,
+                             unsigned second) {
+  wchar_t name[64];
+  (void)swprintf(name, 64, L"KCCCapture %04u-%02u-%02u %02u-%02u-%02u", year, month, day, hour, minute, second);
+  return name;
+}
 
 std::wstring RegistryValueLine(const std::wstring& name, uint32_t type, const Bytes& data) {
   std::wstring line = L"\"";

@@ -1,5 +1,5 @@
 // KCCCapture: writes what KCCSystemInfo reads on this machine into a folder that tools/replay replays.
-//   KCCCapture.exe FOLDER [/redact]
+//   KCCCapture.exe [FOLDER] [/redact]     (no folder: a new one on the user's desktop)
 #include "dialog/kcc_system_info_dlg.h"
 #include "framework/com.h"
 #include "framework/handles.h"
@@ -17,6 +17,7 @@
 #include <windows.h>
 #include <ole2.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <wbemidl.h>
 
 #include <cstdio>
@@ -27,8 +28,8 @@ namespace {
 
 using capture::Bytes;
 
-// Exit statuses: what could be captured is written in every case.
-enum ExitStatus { kCaptured = 0, kUsage = 1, kFolderUnwritable = 2, kDriverTrouble = 3, kWmiTrouble = 4 };
+// Exit statuses: what could be captured is written in every case but a refused folder.
+enum ExitStatus { kCaptured = 0, kUsage = 1, kFolderTrouble = 2, kDriverTrouble = 3, kWmiTrouble = 4 };
 
 const wchar_t kSharedServicesKey[] = L"SOFTWARE\\Varnel Corporation\\Shared Info\\Shared Services";
 const wchar_t kSharedVxdsKey[] = L"SOFTWARE\\Varnel Corporation\\Shared Info\\Shared VxDs";
@@ -37,10 +38,23 @@ const wchar_t kMemoryMethodKey[] = L"SOFTWARE\\Varnel Corporation\\KIVO Control 
 const wchar_t kWindowsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion";
 const wchar_t kWindowsNtKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
 
-void Complain(const std::wstring& message) {
-  const std::string text = "KCCCapture: " + NarrowUtf8(message) + "\n";
-  (void)std::fwrite(text.data(), 1, text.size(), stderr); // nowhere left to report a failed report
+// A line for the user on standard error: wide text to a console, whatever its code page; UTF-8 to a file or
+// a pipe.
+void Say(const std::wstring& line) {
+  const HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+  const std::wstring text = line + L"\n";
+  DWORD mode = 0;
+  DWORD written = 0;
+  // Nowhere left to report a failed report.
+  if (::GetConsoleMode(error, &mode)) {
+    (void)::WriteConsoleW(error, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  } else {
+    const std::string bytes = NarrowUtf8(text);
+    (void)::WriteFile(error, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  }
 }
+
+void Complain(const std::wstring& message) { Say(L"KCCCapture: " + message); }
 
 std::wstring Hex(const Bytes& bytes) {
   std::wstring text;
@@ -69,34 +83,113 @@ std::wstring ErrorText(DWORD error) {
   return (text.empty() ? L"error" : text) + L" (" + Number(error) + L")";
 }
 
-// Every file a capture may write. A capture owns these names in its folder: what an earlier capture left
-// there and this one does not write again is removed first, so that nothing of it replays with this one.
-const wchar_t* const kCaptureFiles[] = {L"smbios.bin",  L"wmi.ini",     L"registry.reg",      L"oeminfo.ini",
-                                        L"summary.txt", L"capture.txt", L"no-driver-service", L"firmware-table",
-                                        L"wmi-table"};
+// The names in a folder but "." and "..", matching `pattern` (FOLDER\\*); the error when it cannot be read.
+DWORD ListNames(const std::wstring& pattern, std::vector<std::wstring>& names) {
+  WIN32_FIND_DATAW found;
+  UniqueFindHandle find(::FindFirstFileW(pattern.c_str(), &found));
+  if (!find) return ::GetLastError() == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : ::GetLastError();
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (::FindNextFileW(find.Get(), &found));
+  return ::GetLastError() == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : ::GetLastError();
+}
 
-// The folder the capture writes to; each file is written whole, and each kind of failure said once.
+std::string FileHead(const std::wstring& path) {
+  UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  char head[32];
+  DWORD read = 0;
+  if (!file || !::ReadFile(file.Get(), head, sizeof(head), &read, nullptr)) return std::string();
+  return std::string(head, read);
+}
+
+// Removes the files a capture writes from `folder`, then the folder if nothing else is left in it.
+void RemoveCapture(const std::wstring& folder) {
+  for (const wchar_t* name : capture::kCaptureFiles) (void)::DeleteFileW((folder + L"\\" + name).c_str());
+  (void)::RemoveDirectoryW(folder.c_str());
+}
+
+bool ProcessRunning(DWORD pid) {
+  UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
+  return process && ::WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
+}
+
+// The folder a capture is written to: a new one beside the folder named for it, put in that one's place once
+// the capture is complete, so that an earlier capture there stays whole until then. Each kind of failure is
+// said once.
 class Folder {
 public:
-  explicit Folder(std::wstring path) : m_path(std::move(path)) {}
+  explicit Folder(std::wstring target) : m_target(std::move(target)) {}
 
-  // Makes the folder, or takes an existing one after removing an earlier capture's files.
+  // Takes a new folder, an empty one or an earlier capture, and makes the one beside it; refuses anything else.
   bool Prepare() {
-    const DWORD attributes = ::GetFileAttributesW(m_path.c_str());
+    wchar_t full[MAX_PATH];
+    const DWORD length = ::GetFullPathNameW(m_target.c_str(), MAX_PATH, full, nullptr);
+    if (length > 0 && length < MAX_PATH) m_target.assign(full, length);
+    while (m_target.size() > 3 && (m_target.back() == L'\\' || m_target.back() == L'/')) m_target.pop_back();
+    const size_t slash = m_target.find_last_of(L"\\/");
+    const std::wstring leaf = slash == std::wstring::npos ? std::wstring() : m_target.substr(slash + 1);
+    if (leaf.empty() || leaf.back() == L':') {
+      Complain(m_target + L" is a whole drive: name a new or empty folder for the capture");
+      return false;
+    }
+    m_parent = m_target.substr(0, slash);
+    CleanLeftovers(leaf);
+
+    const DWORD attributes = ::GetFileAttributesW(m_target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      Complain(m_path + L" is a file, not a folder: name a folder for the capture");
+      Complain(m_target + L" is a file, not a folder: name a new or empty folder for the capture");
       return false;
     }
-    if (attributes == INVALID_FILE_ATTRIBUTES && !::CreateDirectoryW(m_path.c_str(), nullptr)) {
-      Complain(L"cannot create the folder " + m_path + L": " + ErrorText(::GetLastError()));
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+      std::vector<std::wstring> names;
+      if (const DWORD error = ListNames(m_target + L"\\*", names)) {
+        Complain(L"cannot read the folder " + m_target + L": " + ErrorText(error));
+        return false;
+      }
+      m_contents = capture::ClassifyFolder(names, capture::NotesAreOurs(FileHead(m_target + L"\\capture.txt")));
+      if (m_contents == capture::FolderContents::kOther) {
+        Complain(m_target + L" holds files that are not an earlier capture, and a capture leaves them alone: "
+                            L"name a new or empty folder for it");
+        return false;
+      }
+      m_exists = true;
+    }
+    m_path = m_parent + L"\\" + capture::WorkFolderName(leaf, ::GetCurrentProcessId(), false);
+    m_aside = m_parent + L"\\" + capture::WorkFolderName(leaf, ::GetCurrentProcessId(), true);
+    if (!::CreateDirectoryW(m_path.c_str(), nullptr)) {
+      Complain(L"cannot create the folder " + m_path + L" for the capture: " + ErrorText(::GetLastError()));
       return false;
     }
-    for (const wchar_t* name : kCaptureFiles) {
-      if (!::DeleteFileW(PathOf(name).c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
-        Fail(L"cannot remove the earlier capture's " + PathOf(name));
-    }
-    return !m_failed;
+    return true;
   }
+
+  // Puts the capture in place: an earlier one is set aside, the new one renamed to it, and the earlier one
+  // removed; put back where the rename fails. An incomplete capture does not replace an earlier one.
+  bool Commit() {
+    if (m_failed && m_contents == capture::FolderContents::kEarlierCapture) {
+      RemoveCapture(m_path);
+      Complain(L"this capture is incomplete: the earlier one in " + m_target + L" is kept as it was");
+      return false;
+    }
+    if (m_exists && !::MoveFileW(m_target.c_str(), m_aside.c_str())) {
+      const DWORD error = ::GetLastError();
+      RemoveCapture(m_path);
+      Complain(L"cannot replace " + m_target + L", which stays as it was: " + ErrorText(error));
+      return false;
+    }
+    if (!::MoveFileW(m_path.c_str(), m_target.c_str())) {
+      const DWORD error = ::GetLastError();
+      if (m_exists) (void)::MoveFileW(m_aside.c_str(), m_target.c_str());
+      RemoveCapture(m_path);
+      Complain(L"cannot put the capture in " + m_target + L": " + ErrorText(error));
+      return false;
+    }
+    if (m_exists) RemoveCapture(m_aside);
+    return true;
+  }
+
   std::wstring PathOf(const wchar_t* name) const { return m_path + L"\\" + name; }
 
   bool Write(const wchar_t* name, const void* data, size_t size) {
@@ -118,9 +211,30 @@ public:
     return ok;
   }
   bool Failed() const { return m_failed; }
-  const std::wstring& Path() const { return m_path; }
+  const std::wstring& Target() const { return m_target; }
 
 private:
+  // What a capture into the same folder left beside it when it was killed: its new folder is removed, and so
+  // is an earlier capture it had set aside, unless that is all there is of the folder: then it goes back.
+  // A capture that is still running keeps its own.
+  void CleanLeftovers(const std::wstring& leaf) {
+    std::vector<std::wstring> names;
+    (void)ListNames(m_parent + L"\\" + leaf + L".*", names);
+    for (const std::wstring& name : names) {
+      uint32_t pid = 0;
+      bool earlier = false;
+      // A process of this id that is running is another capture at work, unless it is this one: ids come again.
+      if (!capture::ParseWorkFolderName(name, leaf, pid, earlier) ||
+          (pid != ::GetCurrentProcessId() && ProcessRunning(pid)))
+        continue;
+      const std::wstring path = m_parent + L"\\" + name;
+      if (earlier && ::GetFileAttributesW(m_target.c_str()) == INVALID_FILE_ATTRIBUTES &&
+          ::MoveFileW(path.c_str(), m_target.c_str()))
+        continue;
+      RemoveCapture(path);
+    }
+  }
+
   // The first failure of each error says which file and why; the same error again is not repeated.
   void Fail(const std::wstring& what) {
     const DWORD error = ::GetLastError();
@@ -131,10 +245,53 @@ private:
     Complain(what + L": " + ErrorText(error));
   }
 
-  std::wstring m_path;
+  std::wstring m_target; // the folder named for the capture
+  std::wstring m_parent;
+  std::wstring m_path;   // the new folder beside it, written to
+  std::wstring m_aside;  // where an earlier capture waits while the new one is put in place
+  bool m_exists = false;
+  capture::FolderContents m_contents = capture::FolderContents::kEmpty;
   bool m_failed = false;
   std::vector<DWORD> m_errors;
 };
+
+// A new folder on the user's desktop named with the local date and time; empty when there is no desktop.
+std::wstring DesktopFolder() {
+  wchar_t desktop[MAX_PATH];
+  if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop)))
+    return std::wstring();
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  const std::wstring base = std::wstring(desktop) + L"\\" +
+                            capture::DatedFolderName(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+                                                     now.wSecond);
+  std::wstring path = base;
+  // Two captures in one second.
+  for (unsigned n = 2; ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES && n < 100; ++n)
+    path = base + L" (" + Number(n) + L")";
+  return path;
+}
+
+// Whether the console closes with this process (started from Explorer, not from cmd) with its messages
+// on it, and a key is there to read.
+bool ConsoleClosesWithUs() {
+  DWORD processes[2];
+  DWORD mode = 0;
+  return ::GetConsoleProcessList(processes, 2) == 1 && ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) &&
+         ::GetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), &mode);
+}
+
+void WaitForKey() {
+  Say(L"Press any key to close this window.");
+  const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+  (void)::FlushConsoleInputBuffer(input);
+  for (;;) {
+    INPUT_RECORD record{};
+    DWORD read = 0;
+    if (!::ReadConsoleInputW(input, &record, 1, &read) || read == 0) return;
+    if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown) return;
+  }
+}
 
 // Every call the program's walk makes, kept for rebuilding the table.
 class WalkRecorder : public IDmiCallObserver {
@@ -237,6 +394,7 @@ WmiCapture CaptureWmi(bool redact) {
 // ---- the registry ----
 
 struct RegistryCapture {
+  bool redact = false; // the product ids' characters as asterisks
   std::wstring text;
   bool memoryMethodTwo = false;
 };
@@ -254,6 +412,7 @@ void CaptureKey(HKEY root, const wchar_t* rootName, const wchar_t* subKey, std::
     Bytes data(size);
     if (::RegQueryValueExW(key.Get(), name, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) continue;
     data.resize(size);
+    if (out.redact && ::lstrcmpiW(name, L"ProductId") == 0) data = capture::RedactRegistryValue(type, data);
     out.text += capture::RegistryValueLine(name, type, data) + L"\r\n";
     // The program reads the first four bytes, whatever the type.
     if (subKey == kMemoryMethodKey && data.size() <= 4) {
@@ -264,8 +423,9 @@ void CaptureKey(HKEY root, const wchar_t* rootName, const wchar_t* subKey, std::
   }
 }
 
-RegistryCapture CaptureRegistry(const OSVERSIONINFOW& version) {
+RegistryCapture CaptureRegistry(const OSVERSIONINFOW& version, bool redact) {
   RegistryCapture out;
+  out.redact = redact;
   out.text = L"Windows Registry Editor Version 5.00\r\n";
   CaptureKey(HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kSharedServicesKey, {L"boardinfo"}, out);
   CaptureKey(HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kSharedVxdsKey, {L"boardinfo.vxd"}, out);
@@ -312,7 +472,7 @@ std::wstring WalkStatusText(int status) {
 
 int Run(const std::wstring& folderPath, bool redact) {
   Folder folder(folderPath);
-  if (!folder.Prepare()) return kFolderUnwritable;
+  if (!folder.Prepare()) return kFolderTrouble;
   int status = kCaptured;
 
   // The labels come from the program's own satellite beside this tool.
@@ -389,7 +549,7 @@ int Run(const std::wstring& folderPath, bool redact) {
     if (status == kCaptured) status = kWmiTrouble;
   }
 
-  const RegistryCapture registry = CaptureRegistry(version);
+  const RegistryCapture registry = CaptureRegistry(version, redact);
   {
     std::wstring text = L"\xFEFF" + registry.text;
     folder.Write(L"registry.reg", text.data(), text.size() * sizeof(wchar_t));
@@ -444,7 +604,10 @@ int Run(const std::wstring& folderPath, bool redact) {
   }
   notes += L"smbios.bin: " + tableSource + L"\r\n";
   notes += L"WMI: " + std::wstring(wmi.connected ? L"connected" : L"did not connect") + L"\r\n";
-  if (redact) notes += L"Redacted: serial numbers (SMBIOS types 1, 2, 3 and WMI SerialNumber) and the system UUID\r\n";
+  if (redact)
+    notes += L"Redacted: every serial number and asset tag of the SMBIOS table (types 1, 2, 3, 4, 17, 22 and 39), "
+             L"the system UUID, the battery's SBDS serial number, their copies in OEM strings, configuration "
+             L"options, inactive and vendor structures, WMI's SerialNumber and both ProductId values\r\n";
   notes += L"Not reproduced by a replay:\r\n";
   const bool mediaCenter = version.dwMajorVersion == 5 && version.dwMinorVersion == 1 &&
                            ::GetSystemMetrics(SM_MEDIACENTER) != 0;
@@ -461,8 +624,9 @@ int Run(const std::wstring& folderPath, bool redact) {
   }
   folder.WriteUtf8(L"capture.txt", notes, false);
 
-  if (folder.Failed() && status == kCaptured) status = kFolderUnwritable;
-  Complain(L"the capture is in " + folder.Path() + (folder.Failed() ? L", without the files above" : L""));
+  if (folder.Failed() && status == kCaptured) status = kFolderTrouble;
+  if (!folder.Commit()) return kFolderTrouble;
+  Complain(L"the capture is in " + folder.Target() + (folder.Failed() ? L", without the files above" : L""));
   return status;
 }
 
@@ -485,16 +649,24 @@ int main() {
     else
       usage = true;
   }
-  if (usage || folder.empty()) {
-    (void)std::fputs("usage: KCCCapture.exe FOLDER [/redact]\n"
-               "Writes what KCCSystemInfo reads on this machine into FOLDER, for support to replay.\n"
-               "/redact replaces serial numbers and the system UUID by placeholders of the same length.\n",
-               stderr);
-    return kUsage;
+  // Checked first: the console of a start from Explorer goes with the process, and the messages with it.
+  const bool waitForKey = ConsoleClosesWithUs();
+  int status = kUsage;
+  if (usage) {
+    Say(L"usage: KCCCapture.exe [FOLDER] [/redact]\n"
+        L"Writes what KCCSystemInfo reads on this machine into FOLDER, a new or empty folder or an earlier capture,\n"
+        L"for support to replay; without FOLDER into a new folder on the desktop.\n"
+        L"/redact replaces every serial number, asset tag and UUID of the firmware's table, WMI's serial number\n"
+        L"and the Windows product id by placeholders of the same length.");
+  } else if (folder.empty() && (folder = DesktopFolder()).empty()) {
+    Complain(L"this user has no desktop folder: name a folder for the capture");
+    status = kFolderTrouble;
+  } else {
+    // As the program starts OLE before it gathers anything.
+    const HRESULT ole = ::OleInitialize(nullptr);
+    status = Run(folder, redact);
+    if (SUCCEEDED(ole)) ::OleUninitialize();
   }
-  // As the program starts OLE before it gathers anything.
-  const HRESULT ole = ::OleInitialize(nullptr);
-  const int status = Run(folder, redact);
-  if (SUCCEEDED(ole)) ::OleUninitialize();
+  if (waitForKey) WaitForKey();
   return status;
 }

@@ -50,23 +50,31 @@ using UniqueMenu = UniqueResource<HMENU, nullptr, MenuTraits>;
 using UniqueHook = UniqueResource<HHOOK, nullptr, HookTraits>;
 using UniqueModule = UniqueResource<HMODULE, nullptr, ModuleTraits>;
 
-// A file or device handle, whose "none" is INVALID_HANDLE_VALUE.
-class UniqueFileHandle {
+// A handle whose "none" is INVALID_HANDLE_VALUE, which a template argument cannot be.
+template <typename Traits>
+class UniqueInvalidHandle {
 public:
-  UniqueFileHandle() = default;
-  explicit UniqueFileHandle(HANDLE h) : m_h(h) {}
-  ~UniqueFileHandle() { Reset(); }
-  UniqueFileHandle(const UniqueFileHandle&) = delete;
-  UniqueFileHandle& operator=(const UniqueFileHandle&) = delete;
+  UniqueInvalidHandle() = default;
+  explicit UniqueInvalidHandle(HANDLE h) : m_h(h) {}
+  ~UniqueInvalidHandle() { Reset(); }
+  UniqueInvalidHandle(const UniqueInvalidHandle&) = delete;
+  UniqueInvalidHandle& operator=(const UniqueInvalidHandle&) = delete;
   HANDLE Get() const { return m_h; }
   explicit operator bool() const { return m_h != INVALID_HANDLE_VALUE; }
   void Reset(HANDLE h = INVALID_HANDLE_VALUE) {
     HANDLE old = std::exchange(m_h, h);
-    if (old != INVALID_HANDLE_VALUE) ::CloseHandle(old);
+    if (old != INVALID_HANDLE_VALUE) Traits::Close(old);
   }
 
 private:
   HANDLE m_h = INVALID_HANDLE_VALUE;
 };
+
+struct FindTraits { static void Close(HANDLE h) { ::FindClose(h); } };
+
+// A file or device handle.
+using UniqueFileHandle = UniqueInvalidHandle<HandleTraits>;
+// A search of a folder (FindFirstFileW).
+using UniqueFindHandle = UniqueInvalidHandle<FindTraits>;
 
 #endif

@@ -15,8 +15,14 @@ enum StructureType : uint8_t {
   kProcessorInformation = 4,
   kMemoryModuleInformation = 6,
   kCacheInformation = 7,
+  kOemStrings = 11,
+  kSystemConfigurationOptions = 12,
   kMemoryDevice = 17,
+  kPortableBattery = 22,
+  kSystemPowerSupply = 39,
+  kInactive = 126,
   kEndOfTable = 127,
+  kFirstVendorType = 128, // from here on each vendor's own
 };
 
 // Offsets from the structure's start; strings are given by their number in the string set.
@@ -47,6 +53,18 @@ constexpr size_t kCacheMaximumSize2 = 0x13; // SMBIOS 3.1 on
 
 constexpr size_t kMemoryDeviceSize = 0x0C;
 constexpr size_t kMemoryDeviceExtendedSize = 0x1C; // SMBIOS 2.7 on
+
+// The parts' own identifiers beside the system's serial number and UUID, where DSP0134 3.x places them; a
+// field counts only where it lies inside the structure's length.
+constexpr size_t kAssetTagString = 0x08; // of types 2 and 3 alike
+constexpr size_t kProcessorSerialNumberString = 0x20; // SMBIOS 2.3 on
+constexpr size_t kProcessorAssetTagString = 0x21;     // SMBIOS 2.3 on
+constexpr size_t kMemoryDeviceSerialNumberString = 0x18;
+constexpr size_t kMemoryDeviceAssetTagString = 0x19;
+constexpr size_t kBatterySerialNumberString = 0x07;
+constexpr size_t kBatterySbdsSerialNumber = 0x10; // a word, SMBIOS 2.2 on
+constexpr size_t kPowerSupplySerialNumberString = 0x08;
+constexpr size_t kPowerSupplyAssetTagString = 0x09;
 
 } // namespace smbios
 

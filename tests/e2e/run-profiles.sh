@@ -7,7 +7,9 @@
 # in summary.txt the same rows and boxes; a profile with a file redact is captured with /redact, and its
 # serial number must then be in no captured file and show as asterisks. A profile with a file locale runs,
 # capture and all, under that locale (de_DE.UTF-8): wine takes the Windows UI language from LANG, and the
-# program shows that language's satellite.
+# program shows that language's satellite. Then one folder is captured into again and again (a capture killed
+# in the middle among them), a folder holding a user's files is refused, and a real server's table from
+# ../shared/smbios/real is captured with /redact onto the desktop.
 #   run-profiles.sh BIN_DIR TEST_SATELLITE_DIR [PROFILE ...]
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -72,14 +74,33 @@ for profile in "${profiles[@]}"; do
     failed=$((failed + 1))
   fi
 done
-# One capture folder used three times, as a customer would: first without the driver, then with it (the
-# replay must match the second capture, nothing of the first), then with /redact over the unredacted one
-# (no serial number left in any file).
+# Runs a check function, counting it.
+check() {
+  local title=$1
+  shift
+  if "$@" > "$work/check.out" 2>&1; then
+    echo "PASS $title"
+    passed=$((passed + 1))
+  else
+    echo "FAIL $title"
+    cat "$work/check.out"
+    failed=$((failed + 1))
+  fi
+}
+
+# What KCCCapture said its status was, from a replay's standard error.
+capture_status() { sed -n 's/^replay: KCCCapture exited with status //p' "$1"; }
+
+# One capture folder used again and again, as a customer would: first without the driver, then with it (the
+# replay must match the second capture, nothing of the first), then a capture killed while its walk is held
+# (the second stays whole), then with /redact over the unredacted one (no serial number left in any file, and
+# nothing left beside the folder).
 again() {
   local profile=$here/profiles/maker-method1 folder=$work/again serial=28291234-5007123
   [ -d "$profile" ] || return 0
   cp -r "$profile" "$work/again-driver" && rm -f "$work/again-driver/expected.txt"
   cp -r "$work/again-driver" "$work/again-nodriver" && touch "$work/again-nodriver/no-driver-service"
+  cp -r "$work/again-driver" "$work/again-held" && printf 'HoldRequest=3\r\nHoldMs=10000\r\n' > "$work/again-held/driver-faults"
   KCC_BIN_DIR=$bin "$top/tools/replay" "$work/again-nodriver" --capture "$folder" > /dev/null 2>&1 ||
     { echo "the replay without the driver failed"; return 1; }
   KCC_BIN_DIR=$bin "$top/tools/replay" "$work/again-driver" --capture "$folder" > "$work/again.second" 2>/dev/null ||
@@ -88,17 +109,64 @@ again() {
     { echo "the second capture did not replay:"; cat "$work/again.err"; return 1; }
   diff -u --label "replay with the driver" --label "replay of the second capture" "$work/again.second" "$work/again.out" ||
     return 1
-  KCC_BIN_DIR=$bin "$top/tools/replay" "$work/again-driver" --capture "$folder" --redact > /dev/null 2>&1 ||
+  cp -r "$folder" "$work/again.kept"
+  KCC_BIN_DIR=$bin "$top/tools/replay" "$work/again-held" --capture "$folder" --kill-capture > /dev/null 2> "$work/again.killed" ||
+    { echo "the replay with the held walk failed:"; cat "$work/again.killed"; return 1; }
+  [ "$(capture_status "$work/again.killed")" = 137 ] || { echo "the capture was not killed:"; cat "$work/again.killed"; return 1; }
+  compgen -G "$folder.kcccapture-*" > /dev/null || { echo "the killed capture had not begun beside $folder"; return 1; }
+  diff -r "$work/again.kept" "$folder" || { echo "the killed capture changed the earlier one"; return 1; }
+  KCC_BIN_DIR=$bin "$top/tools/replay" "$work/again-driver" --capture "$folder" --redact > /dev/null 2> "$work/again.redact" ||
     { echo "the replay with /redact failed"; return 1; }
+  [ "$(capture_status "$work/again.redact")" = 0 ] || { echo "the capture after the killed one failed:"; cat "$work/again.redact"; return 1; }
+  if compgen -G "$folder.kcccapture-*" > /dev/null; then echo "left beside $folder:" "$folder".kcccapture-*; return 1; fi
   if grep -rqaF -- "$serial" "$folder"; then echo "the serial number $serial survived /redact in $folder"; return 1; fi
 }
-if again > "$work/again.diff" 2>&1; then
-  echo "PASS capturing again into one folder"
-  passed=$((passed + 1))
+
+# A folder with the user's own summary.txt and registry.reg: refused with status 2, nothing changed or added.
+refused() {
+  local folder=$work/users-folder
+  mkdir -p "$folder" && printf 'my own notes\r\n' > "$folder/summary.txt" && printf 'REGEDIT4\r\n' > "$folder/registry.reg"
+  cp -r "$folder" "$work/users-folder.kept"
+  KCC_BIN_DIR=$bin "$top/tools/replay" "$here/profiles/maker-method1" --capture "$folder" > /dev/null 2> "$work/refused.err" ||
+    { echo "the replay failed:"; cat "$work/refused.err"; return 1; }
+  [ "$(capture_status "$work/refused.err")" = 2 ] && grep -q 'name a new or empty folder' "$work/refused.err" ||
+    { echo "the folder was not refused:"; cat "$work/refused.err"; return 1; }
+  diff -r "$work/users-folder.kept" "$folder" || { echo "the refused capture changed the user's folder"; return 1; }
+  if compgen -G "$folder.kcccapture-*" > /dev/null; then echo "left beside $folder:" "$folder".kcccapture-*; return 1; fi
+}
+
+# A real two-socket server's table (processor asset tag, module serial numbers), read in place, captured with
+# /redact alone: onto the desktop, with none of the serial numbers and asset tags dmidecode lists in any file
+# (but those the table gives as another field too: placeholders), the product ids as asterisks, and a replay
+# of the capture that shows what the machine shows but the serial number.
+real_table() {
+  local table=$top/../shared/smbios/real/supermicro-x9dbl.bin profile=$work/real-x9dbl desktop=$work/desktop
+  local captured identifier ids checked=0
+  mkdir -p "$profile" && ln -s "$table" "$profile/smbios.bin" && touch "$profile/redact"
+  KCC_BIN_DIR=$bin "$top/tools/replay" "$profile" --capture-desktop "$desktop" --redact > "$work/real.out" 2> "$work/real.err" ||
+    { echo "the replay failed:"; cat "$work/real.err"; return 1; }
+  captured=$(find "$desktop" -mindepth 1 -maxdepth 1 -name 'KCCCapture *' -type d)
+  [ -n "$captured" ] && [ -f "$captured/capture.txt" ] || { echo "no capture on the desktop:"; cat "$work/real.err"; return 1; }
+  dmidecode --from-dump "$table" 2>/dev/null > "$work/real.dmi"
+  while IFS= read -r identifier; do
+    awk -v id="$identifier" '!/Serial Number: |Asset Tag: / && index($0, ": " id) { found = 1 } END { exit !found }' \
+      "$work/real.dmi" && continue
+    if grep -rqaF -- "$identifier" "$captured"; then echo "$identifier is in the capture"; return 1; fi
+    checked=$((checked + 1))
+  done < <(sed -n 's/^\t\(Serial Number\|Asset Tag\): *\(.*[^ ]\) *$/\2/p' "$work/real.dmi" | grep -vx 'Not Specified' | sort -u)
+  [ "$checked" -ge 10 ] || { echo "only $checked identifiers to look for"; return 1; }
+  ids=$(iconv -f UTF-16 -t UTF-8 "$captured/registry.reg" | tr -d '\r' | grep '^"ProductId"=')
+  [ "$(grep -c '^"ProductId"="\*\**"$' <<< "$ids")" = 2 ] || { echo "the product ids are not asterisks: $ids"; return 1; }
+  in_locale=()
+  round_trip "$profile" "$profile" "$captured" "$work/real.out"
+}
+
+check "capturing again into one folder" again
+check "refusing a folder with the user's files" refused
+if [ ! -f "$top/../shared/smbios/real/supermicro-x9dbl.bin" ] || ! command -v dmidecode > /dev/null; then
+  echo "SKIP redacting a real server's table: no ../shared/smbios/real beside the checkout, or no dmidecode"
 else
-  echo "FAIL capturing again into one folder"
-  cat "$work/again.diff"
-  failed=$((failed + 1))
+  check "redacting a real server's table onto the desktop" real_table
 fi
 
 echo "e2e: $passed passed, $failed failed"

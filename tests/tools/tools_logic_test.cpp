@@ -4,10 +4,20 @@
 #include "tools/bench/stats.h"
 #include "capture/capture_format.h"
 #include "capture/summary_lines.h"
+#include "tests/support/table_builder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+
+#ifdef KCC_REAL_TABLES
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "sources/machine_info.h"
+#include "tests/support/table_server.h"
+#endif
 
 namespace {
 
@@ -127,6 +137,7 @@ struct RegistryCase {
   uint32_t type;
   capture::Bytes data;
   const wchar_t* expected;
+  const wchar_t* redacted; // the line of the same value through /redact
 };
 
 class RegistryValueLine : public ::testing::TestWithParam<RegistryCase> {};
@@ -136,17 +147,29 @@ TEST_P(RegistryValueLine, KeepsTypeAndBytes) {
   EXPECT_EQ(GetParam().expected, capture::RegistryValueLine(L"Value", GetParam().type, GetParam().data));
 }
 
+// Redacted, a value keeps its type, its length and its NULs, and nothing of its text.
+TEST_P(RegistryValueLine, RedactedKeepsTypeAndLength) {
+  EXPECT_EQ(GetParam().redacted, capture::RegistryValueLine(L"Value", GetParam().type,
+                                                            capture::RedactRegistryValue(GetParam().type,
+                                                                                         GetParam().data)));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Values, RegistryValueLine,
-    ::testing::Values(RegistryCase{1, {'b', 0, 'i', 0, 0, 0}, L"\"Value\"=\"bi\""},
-                      RegistryCase{1, {'"', 0, '\\', 0, 0, 0}, L"\"Value\"=\"\\\"\\\\\""},
-                      RegistryCase{1, {'b', 0, 'i', 0}, L"\"Value\"=hex(1):62,00,69,00"}, // no terminator
-                      RegistryCase{1, {'a', 0, 0, 0, 'b', 0, 0, 0}, L"\"Value\"=hex(1):61,00,00,00,62,00,00,00"},
-                      RegistryCase{1, {'\n', 0, 0, 0}, L"\"Value\"=hex(1):0a,00,00,00"},
-                      RegistryCase{4, {2, 0, 0, 0}, L"\"Value\"=dword:00000002"},
-                      RegistryCase{4, {2, 0, 0}, L"\"Value\"=hex(4):02,00,00"},
-                      RegistryCase{3, {1, 0, 0, 0}, L"\"Value\"=hex:01,00,00,00"},
-                      RegistryCase{11, {}, L"\"Value\"=hex(b):"}));
+    ::testing::Values(RegistryCase{1, {'b', 0, 'i', 0, 0, 0}, L"\"Value\"=\"bi\"", L"\"Value\"=\"**\""},
+                      RegistryCase{1, {'"', 0, '\\', 0, 0, 0}, L"\"Value\"=\"\\\"\\\\\"", L"\"Value\"=\"**\""},
+                      RegistryCase{1, {'b', 0, 'i', 0}, L"\"Value\"=hex(1):62,00,69,00", // no terminator
+                                   L"\"Value\"=hex(1):2a,00,2a,00"},
+                      RegistryCase{1, {'a', 0, 0, 0, 'b', 0, 0, 0}, L"\"Value\"=hex(1):61,00,00,00,62,00,00,00",
+                                   L"\"Value\"=hex(1):2a,00,00,00,2a,00,00,00"},
+                      RegistryCase{1, {'\n', 0, 0, 0}, L"\"Value\"=hex(1):0a,00,00,00", L"\"Value\"=\"*\""},
+                      // A character beyond Latin-1 and an odd last byte.
+                      RegistryCase{1, {0xE5, 0x65, 0, 0, 7}, L"\"Value\"=hex(1):e5,65,00,00,07",
+                                   L"\"Value\"=hex(1):2a,00,00,00,2a"},
+                      RegistryCase{4, {2, 0, 0, 0}, L"\"Value\"=dword:00000002", L"\"Value\"=dword:0000002a"},
+                      RegistryCase{4, {2, 0, 0}, L"\"Value\"=hex(4):02,00,00", L"\"Value\"=hex(4):2a,00,00"},
+                      RegistryCase{3, {1, 0, 0, 0}, L"\"Value\"=hex:01,00,00,00", L"\"Value\"=hex:2a,00,00,00"},
+                      RegistryCase{11, {}, L"\"Value\"=hex(b):", L"\"Value\"=hex(b):"}));
 
 // A table rebuilt from structures reads back as the same structures, and redaction keeps every length.
 TEST(CaptureDump, RebuildsAndRedactsSerialNumbers) {
@@ -169,6 +192,270 @@ TEST(CaptureDump, RebuildsAndRedactsSerialNumbers) {
     EXPECT_NE(std::string::npos, table.find(std::string("**\0\0", 4)));
     EXPECT_EQ(capture::Bytes(16, 0), capture::Bytes(image.table + 8, image.table + 24));
   }
+}
+
+
+using tablebuilder::StructureBuilder;
+
+struct RedactionCase {
+  const char* name;
+  std::vector<capture::Bytes> before; // structures, an end-of-table structure follows
+  std::vector<capture::Bytes> after;
+  unsigned changed;
+};
+
+class RedactDump : public ::testing::TestWithParam<RedactionCase> {};
+
+// Each identifier field by its type and offset, inside the structure's length only; copies elsewhere; the
+// table's layout as it was.
+TEST_P(RedactDump, BlanksIdentifiersAndKeepsTheLayout) {
+  const capture::Bytes end = StructureBuilder(127, 4, 0xFEFF).WithStrings();
+  std::vector<capture::Bytes> before = GetParam().before, after = GetParam().after;
+  before.push_back(end);
+  after.push_back(end);
+  capture::Bytes dump = capture::DumpOfStructures(before, 3, 4);
+  EXPECT_EQ(GetParam().changed, capture::RedactDump(dump));
+  EXPECT_EQ(capture::DumpOfStructures(after, 3, 4), dump);
+}
+
+std::string CaseName(const ::testing::TestParamInfo<RedactionCase>& info) { return info.param.name; }
+
+const uint8_t kUuid[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+
+capture::Bytes System(uint8_t length, const char* serial, const char* version = "1.0") {
+  StructureBuilder system(1, length, 1);
+  system.Byte(0x04, 1).Byte(0x05, 2).Byte(0x06, 3).Byte(0x07, 4);
+  for (size_t i = 0; length >= 0x19 && i < 16; ++i) system.Byte(0x08 + i, kUuid[i]);
+  return system.WithStrings({"Maker", "Model", version, serial});
+}
+capture::Bytes SystemWithoutUuid(uint8_t length, const char* serial, const char* version = "1.0") {
+  capture::Bytes system = System(length, serial, version);
+  if (length >= 0x19) std::memset(system.data() + 0x08, 0, 16);
+  return system;
+}
+// Type, length, the string fields (offset, string number), the strings.
+capture::Bytes Part(uint8_t type, uint8_t length, std::initializer_list<std::pair<size_t, uint8_t>> fields,
+                    std::initializer_list<const char*> strings) {
+  StructureBuilder part(type, length, 2);
+  for (const auto& field : fields) part.Byte(field.first, field.second);
+  return part.WithStrings(strings);
+}
+capture::Bytes Battery(uint8_t length, uint16_t sbds, const char* serial) {
+  StructureBuilder battery(22, length, 3);
+  battery.Byte(0x04, 1).Byte(0x07, 2);
+  if (length >= 0x12) battery.Word(0x10, sbds);
+  return battery.WithStrings({"Rear", serial});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, RedactDump,
+    ::testing::Values(
+        RedactionCase{"SystemSerialAndUuid", {System(0x1B, "SN-1234")}, {SystemWithoutUuid(0x1B, "*******")}, 2},
+        // SMBIOS 2.0: no UUID; the bytes after the length are the strings.
+        RedactionCase{"SystemOfSmbios20", {System(0x08, "SN-1234")}, {System(0x08, "*******")}, 1},
+        RedactionCase{"BoardAndEnclosure",
+                      {Part(2, 0x0F, {{0x04, 1}, {0x07, 2}, {0x08, 3}}, {"Maker", "BSN-77", "Asset 5"}),
+                       Part(3, 0x15, {{0x04, 1}, {0x07, 2}, {0x08, 3}}, {"Maker", "CSN-88", "Tag-9"})},
+                      {Part(2, 0x0F, {{0x04, 1}, {0x07, 2}, {0x08, 3}}, {"Maker", "******", "*******"}),
+                       Part(3, 0x15, {{0x04, 1}, {0x07, 2}, {0x08, 3}}, {"Maker", "******", "*****"})},
+                      4},
+        // A board of 8 bytes ends before its asset tag: byte 8 is the first string's.
+        RedactionCase{"BoardWithoutAssetTag", {Part(2, 0x08, {{0x04, 1}, {0x07, 2}}, {"Maker", "BSN-77"})},
+                      {Part(2, 0x08, {{0x04, 1}, {0x07, 2}}, {"Maker", "******"})}, 1},
+        RedactionCase{"Processor",
+                      {Part(4, 0x28, {{0x10, 1}, {0x20, 2}, {0x21, 3}, {0x22, 4}},
+                            {"Intel(R) Xeon(R) CPU E5-2620", "PSN-1", "62B5CED09D1D555C", "Part 3"})},
+                      {Part(4, 0x28, {{0x10, 1}, {0x20, 2}, {0x21, 3}, {0x22, 4}},
+                            {"Intel(R) Xeon(R) CPU E5-2620", "*****", "****************", "Part 3"})},
+                      2},
+        // SMBIOS 2.2's processor ends at 1Ah, before its serial number and asset tag.
+        RedactionCase{"ProcessorOfSmbios22", {Part(4, 0x1A, {{0x10, 1}}, {"Pentium III"})},
+                      {Part(4, 0x1A, {{0x10, 1}}, {"Pentium III"})}, 0},
+        RedactionCase{"MemoryDevice",
+                      {Part(17, 0x28, {{0x10, 1}, {0x17, 2}, {0x18, 3}, {0x19, 4}, {0x1A, 5}},
+                            {"DIMM_A1", "Samsung", "12BDBF5D", "00162030", "M393A2K40BB1"})},
+                      {Part(17, 0x28, {{0x10, 1}, {0x17, 2}, {0x18, 3}, {0x19, 4}, {0x1A, 5}},
+                            {"DIMM_A1", "Samsung", "********", "********", "M393A2K40BB1"})},
+                      2},
+        RedactionCase{"MemoryDeviceOfSmbios21", {Part(17, 0x15, {{0x10, 1}}, {"DIMM_A1"})},
+                      {Part(17, 0x15, {{0x10, 1}}, {"DIMM_A1"})}, 0},
+        RedactionCase{"BatterySerialAndSbdsWord", {Battery(0x1A, 0x084E, "BAT-42")}, {Battery(0x1A, 0, "******")}, 2},
+        RedactionCase{"BatteryOfSmbios21", {Battery(0x10, 0, "BAT-42")}, {Battery(0x10, 0, "******")}, 1},
+        RedactionCase{"PowerSupply",
+                      {Part(39, 0x16, {{0x06, 1}, {0x08, 2}, {0x09, 3}, {0x0A, 4}},
+                            {"PWR SPLY,750W", "PH1629861A00D8", "PSU-7", "0Y9VFC"})},
+                      {Part(39, 0x16, {{0x06, 1}, {0x08, 2}, {0x09, 3}, {0x0A, 4}},
+                            {"PWR SPLY,750W", "**************", "*****", "0Y9VFC"})},
+                      2},
+        // Copies in OEM strings, inactive and vendor structures, also inside a longer text.
+        RedactionCase{"CopiesWhereNoFieldNamesTheString",
+                      {System(0x08, "7XJ4B12"), Part(11, 0x05, {{0x04, 3}}, {"Dell System", "7XJ4B12", "Tag 7XJ4B12."}),
+                       Part(126, 0x08, {{0x07, 1}}, {"7XJ4B12"}), Part(0xD0, 0x05, {}, {"SN 7XJ4B12 "})},
+                      {System(0x08, "*******"), Part(11, 0x05, {{0x04, 3}}, {"Dell System", "*******", "Tag *******."}),
+                       Part(126, 0x08, {{0x07, 1}}, {"*******"}), Part(0xD0, 0x05, {}, {"SN ******* "})},
+                      5},
+        // A placeholder in every field is blanked where it is an identifier's, and nowhere else: the table
+        // gives it as the system version too.
+        RedactionCase{"PlaceholdersStayElsewhere",
+                      {System(0x08, "To Be Filled By O.E.M.", "To Be Filled By O.E.M."),
+                       Part(11, 0x05, {{0x04, 1}}, {"To Be Filled By O.E.M."})},
+                      {System(0x08, "**********************", "To Be Filled By O.E.M."),
+                       Part(11, 0x05, {{0x04, 1}}, {"To Be Filled By O.E.M."})},
+                      1},
+        // An asset tag naming the processor's name string: that string is the processor row, a name.
+        RedactionCase{"StringOfARowStays",
+                      {Part(4, 0x23, {{0x10, 1}, {0x21, 1}}, {"Intel(R) Core(TM) i7-2600"}),
+                       Part(11, 0x05, {{0x04, 1}}, {"Intel(R) Core(TM) i7-2600"})},
+                      {Part(4, 0x23, {{0x10, 1}, {0x21, 1}}, {"Intel(R) Core(TM) i7-2600"}),
+                       Part(11, 0x05, {{0x04, 1}}, {"Intel(R) Core(TM) i7-2600"})},
+                      0},
+        // A short identifier is blanked elsewhere only where it is a whole string.
+        RedactionCase{"ShortIdentifier",
+                      {Part(2, 0x08, {{0x07, 1}}, {"42"}), Part(11, 0x05, {{0x04, 2}}, {" 42", "Model 4200"})},
+                      {Part(2, 0x08, {{0x07, 1}}, {"**"}), Part(11, 0x05, {{0x04, 2}}, {"***", "Model 4200"})},
+                      2}),
+    CaseName);
+
+struct FolderCase {
+  std::vector<std::wstring> names;
+  bool notesAreOurs;
+  capture::FolderContents expected;
+};
+
+class ClassifyFolder : public ::testing::TestWithParam<FolderCase> {};
+
+// A capture replaces only what it could have written itself.
+TEST_P(ClassifyFolder, TakesOnlyAnEarlierCaptureOrNothing) {
+  EXPECT_EQ(GetParam().expected, capture::ClassifyFolder(GetParam().names, GetParam().notesAreOurs));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, ClassifyFolder,
+    ::testing::Values(FolderCase{{}, false, capture::FolderContents::kEmpty},
+                      FolderCase{{L"capture.txt", L"smbios.bin", L"WMI.INI", L"firmware-table"}, true,
+                                 capture::FolderContents::kEarlierCapture},
+                      FolderCase{{L"capture.txt", L"summary.txt", L"notes.txt"}, true, capture::FolderContents::kOther},
+                      FolderCase{{L"capture.txt", L"summary.txt"}, false, capture::FolderContents::kOther},
+                      // The user's own summary and registry file, or a folder of the system.
+                      FolderCase{{L"summary.txt", L"registry.reg"}, false, capture::FolderContents::kOther},
+                      FolderCase{{L"oeminfo.ini", L"drivers"}, false, capture::FolderContents::kOther}));
+
+TEST(CaptureFolders, NameTheirWorkFoldersAfterTheirProcess) {
+  EXPECT_TRUE(capture::NotesAreOurs("KCCCapture 2.1.0.11080\r\nDate: "));
+  EXPECT_FALSE(capture::NotesAreOurs("My notes"));
+  EXPECT_EQ(L"KCCCapture 2024-05-31 04-05-09", capture::DatedFolderName(2024, 5, 31, 4, 5, 9));
+
+  uint32_t pid = 0;
+  bool earlier = true;
+  EXPECT_EQ(L"cap.kcccapture-1234", capture::WorkFolderName(L"cap", 1234, false));
+  ASSERT_TRUE(capture::ParseWorkFolderName(L"cap.kcccapture-1234", L"cap", pid, earlier));
+  EXPECT_EQ(1234u, pid);
+  EXPECT_FALSE(earlier);
+  ASSERT_TRUE(capture::ParseWorkFolderName(capture::WorkFolderName(L"a.b", 4294967295u, true), L"A.B", pid, earlier));
+  EXPECT_EQ(4294967295u, pid);
+  EXPECT_TRUE(earlier);
+  // Another folder's, and names that only look alike.
+  for (const wchar_t* name : {L"cap2.kcccapture-1", L"cap.kcccapture-", L"cap.kcccapture--earlier",
+                              L"cap.kcccapture-12x", L"cap.kcccapture-99999999999", L"cap.zip"})
+    EXPECT_FALSE(capture::ParseWorkFolderName(name, L"cap", pid, earlier)) << name;
+}
+
+#ifdef KCC_REAL_TABLES
+capture::Bytes RealTable(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return capture::Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// What the program reads from a table, walked through the driver's requests as the dialog walks it.
+struct Rows {
+  std::wstring manufacturer, product, version, serial, bios, processor;
+  uint16_t speed;
+  int32_t memory, cache;
+  int status;
+};
+Rows Walk(const capture::Bytes& dump) {
+  tablebuilder::Driver device(dump);
+  CMachineInfo info;
+  const int status = info.WalkTable(device);
+  return {info.m_strSysManufacturer, info.m_strSysProductName, info.m_strSysVersion, info.m_strSysSerialNumber,
+          info.m_strBiosVersion, info.m_strCpuVersion, info.m_wCpuSpeed, info.m_nMemoryMB, info.m_nCacheKB, status};
+}
+#endif
+
+// Every real table redacted: the program reads the same rows from it but the serial number, whose place holds
+// as many asterisks (unless a row's string is the serial number's too); and no structure moves.
+TEST(RedactRealTables, KeepEveryRowButTheSerialNumber) {
+#ifndef KCC_REAL_TABLES
+  GTEST_SKIP() << "the real tables are read by the native build";
+#else
+  const std::filesystem::path folder = KCC_REAL_TABLES;
+  if (!std::filesystem::is_directory(folder)) GTEST_SKIP() << "no real tables in " << folder << " (../shared)";
+  unsigned tables = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (entry.path().extension() != ".bin") continue;
+    SCOPED_TRACE(entry.path().filename().string());
+    capture::Bytes dump = RealTable(entry.path());
+    const capture::Bytes original = dump;
+    capture::RedactDump(dump);
+    ++tables;
+    ASSERT_EQ(original.size(), dump.size());
+    DmiImage before{}, after{};
+    ASSERT_TRUE(LocateDmiTable(original.data(), original.size(), &before));
+    ASSERT_TRUE(LocateDmiTable(dump.data(), dump.size(), &after));
+    EXPECT_EQ(CountDmiStructures(before.table, before.size), CountDmiStructures(after.table, after.size));
+    const Rows machine = Walk(original), redacted = Walk(dump);
+    EXPECT_EQ(machine.manufacturer, redacted.manufacturer);
+    EXPECT_EQ(machine.product, redacted.product);
+    EXPECT_EQ(machine.version, redacted.version);
+    EXPECT_EQ(machine.bios, redacted.bios);
+    EXPECT_EQ(machine.processor, redacted.processor);
+    EXPECT_EQ(machine.speed, redacted.speed);
+    EXPECT_EQ(machine.memory, redacted.memory);
+    EXPECT_EQ(machine.cache, redacted.cache);
+    EXPECT_EQ(machine.status, redacted.status);
+    // Kept only where a row's string may be the same string.
+    const bool asRow = machine.serial == machine.version || machine.serial == machine.product ||
+                       machine.serial == machine.manufacturer;
+    EXPECT_TRUE(redacted.serial == std::wstring(machine.serial.size(), L'*') ||
+                (asRow && redacted.serial == machine.serial))
+        << redacted.serial;
+  }
+  EXPECT_GE(tables, 150u);
+#endif
+}
+
+// Two servers whose processors' and modules' identifiers dmidecode lists: none of them is left in the table.
+TEST(RedactRealTables, LeaveNoIdentifierOfAServer) {
+#ifndef KCC_REAL_TABLES
+  GTEST_SKIP() << "the real tables are read by the native build";
+#else
+  struct Server {
+    const char* file;
+    std::vector<std::string> identifiers; // each serial number and asset tag, as dmidecode --from-dump gives it
+  };
+  const Server servers[] = {
+      {"dell-poweredge-r630.bin",
+       {"790H8D2", ".790H8D2.CN7475162M0382.", "12BDBF5D", "12BDC045", "00162030", "PH1629861A00D8",
+        "PH1629861A00DA"}},
+      {"supermicro-x9dbl.bin",
+       {"9000116105", "VM147S018307", "62B5CED09D1D555C", "15C774EB", "15C774EF", "32730705", "5F730705",
+        "ADEE0705", "AEEE0705", "Dimm0_AssetTag", "Dimm1_AssetTag", "Dimm2_AssetTag"}},
+  };
+  const std::filesystem::path folder = KCC_REAL_TABLES;
+  if (!std::filesystem::is_directory(folder)) GTEST_SKIP() << "no real tables in " << folder << " (../shared)";
+  for (const Server& server : servers) {
+    SCOPED_TRACE(server.file);
+    capture::Bytes dump = RealTable(folder / server.file);
+    ASSERT_FALSE(dump.empty());
+    const std::string before(dump.begin(), dump.end());
+    EXPECT_LE(server.identifiers.size(), capture::RedactDump(dump));
+    const std::string after(dump.begin(), dump.end());
+    for (const std::string& identifier : server.identifiers) {
+      EXPECT_NE(std::string::npos, before.find(identifier)) << identifier;
+      EXPECT_EQ(std::string::npos, after.find(identifier)) << identifier;
+    }
+  }
+#endif
 }
 
 } // namespace

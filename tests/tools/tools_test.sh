@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# End-to-end tests of dlgread and the benchmark against the test dialog (fakedlg.exe) under wine.
+# End-to-end tests of dlgread and the benchmark against the test dialog (fakedlg.exe) under wine, and of
+# KCCCapture's text on a console and through a pipe.
 #   tools_test.sh CASE FAKEDLG_EXE     (KCC_TESTENV, KCC_BIN_DIR, KCC_SOURCE_DIR set by ctest)
 set -uo pipefail
 case=${1:?case}
@@ -297,6 +298,25 @@ case $case in
     grep -Eq "^  (wmi connect|lists) " "$work/out" || fail "run.sh: the program's steps are missing"
     grep -q "^our own cost .*from the minimums" "$work/out" || fail "run.sh: no own cost"
     grep -q "KCCSystemInfoENU.dll" "$work/out" || fail "run.sh: no satellite size"
+    ;;
+
+  capture_text)
+    # KCCCapture refusing a folder whose name is not ASCII: on a console of another code page (cmd's chcp 850,
+    # on the terminal wine makes a console of) and through a pipe, the name arrives as it is, in UTF-8 on the
+    # terminal (wine's console writes it so) and in the pipe.
+    command -v script >/dev/null || { echo "SKIP: no script (util-linux) for a terminal"; exit 0; }
+    folder=$work/Ünïcödé
+    mkdir "$folder" && echo mine > "$folder/mine.txt"
+    expected="$(windows_path "$folder") holds files that are not an earlier capture"
+    export KCC_CAPTURE_EXE KCC_CAPTURE_FOLDER
+    KCC_CAPTURE_EXE=$(windows_path "$KCC_BIN_DIR/KCCCapture.exe") KCC_CAPTURE_FOLDER=$(windows_path "$folder")
+    # A terminal wide enough for the line: the console wraps at its width.
+    timeout 120 script -qc 'stty cols 1000; wine cmd /c "chcp 850 >nul & %KCC_CAPTURE_EXE% %KCC_CAPTURE_FOLDER%"' \
+      /dev/null </dev/null >"$work/console" 2>&1
+    grep -qF "$expected" "$work/console" || { fail "console: not the folder's name"; cat -A "$work/console"; }
+    expect_status "pipe" 2 wine "$KCC_BIN_DIR/KCCCapture.exe" "$(windows_path "$folder")"
+    grep -qF "KCCCapture: $expected" "$work/err" || { fail "pipe: not the folder's name"; cat -A "$work/err"; }
+    [ "$(ls "$folder")" = mine.txt ] || fail "the refused folder changed"
     ;;
 
   *) echo "unknown case $case"; exit 2 ;;
