@@ -360,6 +360,17 @@ std::wstring RegistryValueLine(const std::wstring& name, uint32_t type, const By
   return line;
 }
 
+std::wstring Wow6432Path(const std::wstring& path) {
+  static const wchar_t kSoftware[] = L"SOFTWARE\\";
+  const size_t length = sizeof(kSoftware) / sizeof(kSoftware[0]) - 1;
+  if (path.size() <= length) return path;
+  for (size_t i = 0; i < length; ++i) {
+    const wchar_t c = path[i] >= L'a' && path[i] <= L'z' ? static_cast<wchar_t>(path[i] - 32) : path[i];
+    if (c != kSoftware[i]) return path;
+  }
+  return path.substr(0, length) + L"WOW6432Node\\" + path.substr(length);
+}
+
 std::wstring WineVersionName(uint32_t major, uint32_t minor) {
   struct Name {
     uint32_t major, minor;

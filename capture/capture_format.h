@@ -76,6 +76,10 @@ std::wstring DatedFolderName(unsigned year, unsigned month, unsigned day, unsign
 // exactly that, else hex(type) with the bytes as they are.
 std::wstring RegistryValueLine(const std::wstring& name, uint32_t type, const Bytes& data);
 
+// A HKLM key of the 32-bit view as 64-bit Windows' regedit names it: "SOFTWARE\\X" becomes
+// "SOFTWARE\\WOW6432Node\\X" (the prefix in any letter case); another path stays as it is.
+std::wstring Wow6432Path(const std::wstring& path);
+
 // Wine's name for the Windows that GetVersionEx reports, for its Version setting; empty when it has none.
 std::wstring WineVersionName(uint32_t major, uint32_t minor);
 

@@ -9,6 +9,8 @@
 #include "smbios/dmi_device.h"
 #include "sources/firmware_table.h"
 #include "sources/machine_info.h"
+#include "sources/wow64.h"
+#include "sources/oem_info.h"
 #include "capture/capture_format.h"
 #include "capture/summary_lines.h"
 #include "wmi/wmi_data.h"
@@ -21,6 +23,7 @@
 #include <wbemidl.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -399,12 +402,13 @@ struct RegistryCapture {
   bool memoryMethodTwo = false;
 };
 
-// The key's values that exist, each with its type and bytes; the key header alone when it opens without them.
-void CaptureKey(HKEY root, const wchar_t* rootName, const wchar_t* subKey, std::initializer_list<const wchar_t*> names,
-                RegistryCapture& out) {
+// The key's values that exist in one registry view, each with its type and bytes; the key header alone when it
+// opens without them. `path` is the key as the file names it.
+void CaptureKey(const wchar_t* subKey, REGSAM view, const std::wstring& path,
+                std::initializer_list<const wchar_t*> names, RegistryCapture& out) {
   RegistryKey key;
-  if (::RegOpenKeyExW(root, subKey, 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS) return;
-  out.text += L"\r\n[" + std::wstring(rootName) + L"\\" + subKey + L"]\r\n";
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey, 0, KEY_QUERY_VALUE | view, key.Receive()) != ERROR_SUCCESS) return;
+  out.text += L"\r\n[HKEY_LOCAL_MACHINE\\" + path + L"]\r\n";
   for (const wchar_t* name : names) {
     DWORD type = 0;
     DWORD size = 0;
@@ -427,11 +431,23 @@ RegistryCapture CaptureRegistry(const OSVERSIONINFOW& version, bool redact) {
   RegistryCapture out;
   out.redact = redact;
   out.text = L"Windows Registry Editor Version 5.00\r\n";
-  CaptureKey(HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kSharedServicesKey, {L"boardinfo"}, out);
-  CaptureKey(HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kSharedVxdsKey, {L"boardinfo.vxd"}, out);
-  CaptureKey(HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kMemoryMethodKey, {L"MemoryMethod"}, out);
-  CaptureKey(HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kWindowsKey, {L"ProductId"}, out);
-  CaptureKey(HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kWindowsNtKey, {L"ProductId"}, out);
+  struct Key {
+    const wchar_t* path;
+    std::initializer_list<const wchar_t*> names;
+  };
+  const Key keys[] = {{kSharedServicesKey, {L"boardinfo"}},   {kSharedVxdsKey, {L"boardinfo.vxd"}},
+                      {kMemoryMethodKey, {L"MemoryMethod"}},   {kWindowsKey, {L"ProductId"}},
+                      {kWindowsNtKey, {L"ProductId"}},         {kOemInformationKey, {L"Manufacturer", L"Model"}}};
+  // Both views on 64-bit Windows, named as 64-bit regedit exports them: the 64-bit view as it is, the 32-bit
+  // view under WOW6432Node, so that a replay puts each value back in its view. 32-bit Windows has one view.
+  const REGSAM other = OtherRegistryView();
+  const bool ownIs32Bit = sizeof(void*) == 4;
+  for (const Key& key : keys) {
+    const std::wstring plain = key.path;
+    const std::wstring wow = capture::Wow6432Path(plain);
+    CaptureKey(key.path, 0, other && ownIs32Bit ? wow : plain, key.names, out);
+    if (other) CaptureKey(key.path, other, ownIs32Bit ? plain : wow, key.names, out);
+  }
   // Wine's setting for the Windows version the program saw, so that a replay reports the same one.
   const std::wstring wine = capture::WineVersionName(version.dwMajorVersion, version.dwMinorVersion);
   if (!wine.empty()) out.text += L"\r\n[HKEY_CURRENT_USER\\Software\\Wine]\r\n\"Version\"=\"" + wine + L"\"\r\n";
@@ -555,10 +571,16 @@ int Run(const std::wstring& folderPath, bool redact) {
     folder.Write(L"registry.reg", text.data(), text.size() * sizeof(wchar_t));
   }
 
-  wchar_t system[MAX_PATH];
-  const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
-  const std::wstring oeminfo = std::wstring(system, length < MAX_PATH ? length : 0) + L"\\oeminfo.ini";
-  if (::GetFileAttributesW(oeminfo.c_str()) != INVALID_FILE_ATTRIBUTES) folder.Copy(oeminfo, L"oeminfo.ini");
+  // oeminfo.ini from where the program reads it: the native system32, also from a 32-bit process.
+  wchar_t oemManufacturer[261], oemModel[261];
+  OemInfoOrigin oem;
+  ReadOemStrings(oemManufacturer, oemModel, 261, &oem);
+  bool oemCopied = false;
+  if (!oem.file.empty()) {
+    std::optional<Wow64RedirectionOff> native;
+    if (oem.access == OemFileAccess::kRedirectionOff) native.emplace();
+    if (::GetFileAttributesW(oem.file.c_str()) != INVALID_FILE_ATTRIBUTES) oemCopied = folder.Copy(oem.file, L"oeminfo.ini");
+  }
 
   std::wstring rows = boxes;
   std::vector<int> counts(2, 0);
@@ -604,6 +626,10 @@ int Run(const std::wstring& folderPath, bool redact) {
   }
   notes += L"smbios.bin: " + tableSource + L"\r\n";
   notes += L"WMI: " + std::wstring(wmi.connected ? L"connected" : L"did not connect") + L"\r\n";
+  notes += L"OEM information: " +
+           (oemCopied ? L"oeminfo.ini from " + oem.file : L"no oeminfo.ini at " + (oem.file.empty() ? L"(none)" : oem.file)) +
+           (oem.fromRegistry ? L"; the rows from OEMInformation in the 64-bit registry view (registry.reg)" : L"") +
+           L"\r\n";
   if (redact)
     notes += L"Redacted: every serial number and asset tag of the SMBIOS table (types 1, 2, 3, 4, 17, 22 and 39), "
              L"the system UUID, the battery's SBDS serial number, their copies in OEM strings, configuration "

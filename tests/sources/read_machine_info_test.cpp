@@ -9,6 +9,7 @@
 #include <string.h>
 
 #include "sources/firmware_table.h"
+#include "sources/wow64.h"
 #include "tests/sources/registry_guard.h"
 
 namespace {
@@ -73,6 +74,35 @@ TEST_F(DriverLocations, ADriverThatOpensServesTheTable) {
   CMachineInfo info;
   EXPECT_EQ(31, info.ReadMachineInfo());
   EXPECT_EQ(TableSource::kDriver, info.m_tableSource);
+}
+
+// A 64-bit driver package writes the location into the 64-bit view, a 32-bit installer into the 32-bit one:
+// the program's own view first, the other where the own one has none, and the status tells the own view's.
+TEST_F(DriverLocations, TheOtherRegistryViewWhereTheOwnHasNoLocation) {
+  const REGSAM other = OtherRegistryView();
+  ASSERT_NE(0u, other) << "these tests run on 64-bit wine";
+  kcctest::RegistryKeyGuard otherServices(HKEY_LOCAL_MACHINE, kServices, other);
+  kcctest::RegistryKeyGuard otherVxds(HKEY_LOCAL_MACHINE, kVxds, other);
+  ASSERT_TRUE(otherServices.DeleteKey() && otherVxds.DeleteKey());
+  {
+    CMachineInfo info;
+    EXPECT_EQ(21, Read(info)) << "in neither view";
+  }
+  ASSERT_TRUE(otherVxds.SetString("boardinfo.vxd", kMissingDevice));
+  {
+    CMachineInfo info;
+    EXPECT_EQ(25, Read(info)) << "the other view's location is opened";
+  }
+  ASSERT_TRUE(otherServices.SetString("boardinfo", "boardinfo"));
+  {
+    CMachineInfo info;
+    EXPECT_EQ(31, info.ReadMachineInfo());
+    EXPECT_EQ(TableSource::kDriver, info.m_tableSource);
+  }
+  // The own view's location wins over the other's.
+  ASSERT_TRUE(m_services.SetString("boardinfo", kMissingDevice));
+  CMachineInfo info;
+  EXPECT_EQ(25, Read(info));
 }
 
 TEST_F(DriverLocations, VxdsKeyWithoutItsValueIs22) {

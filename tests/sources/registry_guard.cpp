@@ -96,7 +96,8 @@ bool RegistryKeyGuard::SetString(const char* name, const std::string& value) {
 
 bool RegistryKeyGuard::DeleteValue(const char* name) {
   HKEY key;
-  if (::RegOpenKeyExA(m_root, m_path.c_str(), 0, KEY_SET_VALUE | m_view, &key) != ERROR_SUCCESS) return false;
+  const LONG opened = ::RegOpenKeyExA(m_root, m_path.c_str(), 0, KEY_SET_VALUE | m_view, &key);
+  if (opened != ERROR_SUCCESS) return opened == ERROR_FILE_NOT_FOUND; // no key: no value either
   const LONG result = ::RegDeleteValueA(key, name);
   ::RegCloseKey(key);
   return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;

@@ -172,6 +172,15 @@ INSTANTIATE_TEST_SUITE_P(
                       RegistryCase{11, {}, L"\"Value\"=hex(b):", L"\"Value\"=hex(b):"}));
 
 // A table rebuilt from structures reads back as the same structures, and redaction keeps every length.
+// Keys of the 32-bit view as 64-bit regedit names them, so that a replay imports each into its view.
+TEST(CaptureRegistry, TheThirtyTwoBitViewUnderWow6432Node) {
+  EXPECT_EQ(L"SOFTWARE\\WOW6432Node\\Varnel Corporation\\KIVO Control Center",
+            capture::Wow6432Path(L"SOFTWARE\\Varnel Corporation\\KIVO Control Center"));
+  EXPECT_EQ(L"Software\\WOW6432Node\\Microsoft\\Windows", capture::Wow6432Path(L"Software\\Microsoft\\Windows"));
+  EXPECT_EQ(L"SYSTEM\\CurrentControlSet", capture::Wow6432Path(L"SYSTEM\\CurrentControlSet")) << "not redirected";
+  EXPECT_EQ(L"SOFTWARE\\", capture::Wow6432Path(L"SOFTWARE\\"));
+}
+
 TEST(CaptureDump, RebuildsAndRedactsSerialNumbers) {
   const capture::Bytes system = {1, 0x19, 1, 0, 1, 2, 0, 3, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16,
                                  6, 'M', 0, 'P', 0, 'S', 'N', '1', 0, 0};

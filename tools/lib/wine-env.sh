@@ -45,10 +45,12 @@ wine_runs_32bit() {
   /usr/bin/wine --version >/dev/null 2>&1
 }
 
-# wine_system_folder: where the programs under test read C:\windows\system32: syswow64 for the i686 build
-# (wine redirects a 32-bit program's file access there), system32 for the x86-64 test build.
-wine_system_folder() {
-  if [ "${KCC_WINE64:-}" = 1 ]; then echo "$WINEPREFIX/drive_c/windows/system32"; else echo "$WINEPREFIX/drive_c/windows/syswow64"; fi
+# pe_bits FILE: 32 or 64, the bitness of a Windows program (its PE optional header's magic).
+pe_bits() {
+  local pe magic
+  pe=$(od -An -tu4 -j 60 -N 4 "${1:?program}" 2>/dev/null | tr -d ' ') && [ -n "$pe" ] || return 1
+  magic=$(od -An -tx2 -j $((pe + 24)) -N 2 "$1" | tr -d ' ')
+  case $magic in 010b) echo 32 ;; 020b) echo 64 ;; *) return 1 ;; esac
 }
 
 # wine_explain_32bit: why wine_runs_32bit said no, for a message.
