@@ -80,7 +80,8 @@ void CKCCSystemInfoApp::ActivateRunningInstance(DWORD waitMilliseconds) {
 }
 
 void CKCCSystemInfoApp::CloseMainWindow() {
-  HWND window = GetMainWndHandle();
+  // A request before the dialog's window exists is kept for it (the watcher delivers only one).
+  HWND window = GetMainWndHandleForClose();
   if (!::IsWindow(window)) return;
   // A modal box the shown dialog owns (the About box) runs its own message loop, in which the dialog's
   // close would wait for the user: close the box first. Before the dialog is shown, the close waits for

@@ -350,6 +350,8 @@ std::wstring CKCCSystemInfoDlg::SummaryText() const {
 
 bool CKCCSystemInfoDlg::CopySummary() const {
   const std::wstring text = SummaryText();
+  // Empty lists (WMI did not connect) have nothing to copy: the user's clipboard stays as it was.
+  if (text.empty()) return false;
   const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
   GlobalMemory memory(::GlobalAlloc(GMEM_MOVEABLE, bytes));
   if (!memory) return false;

@@ -59,7 +59,7 @@ public:
   // Runs the dialog with Ctrl+C copying the summary, from whichever control has the focus.
   INT_PTR DoModal() override;
   // Both lists' rows as Unicode text on the clipboard: one row a line, label and value separated by a tab,
-  // list 1001 first. False when the clipboard could not be had.
+  // list 1001 first. False when the clipboard could not be had, or when there is no row (it is left alone).
   bool CopySummary() const;
   std::wstring SummaryText() const;
 

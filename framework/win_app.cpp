@@ -70,8 +70,18 @@ int CWinApp::DoMessageBox(const wchar_t* text, UINT type, UINT) {
   return ::MessageBoxW(GetMainWndHandle(), text, m_pszAppName, type);
 }
 
+// The request's side and the window's each write first and read the other's after: one of them sees both.
+HWND CWinApp::GetMainWndHandleForClose() {
+  if (HWND window = m_hMainWnd.load()) return window;
+  m_closeRequested.store(true);
+  return m_hMainWnd.load();
+}
+
 void CWinApp::OnWindowCreated(CWnd* wnd) {
-  if (wnd == m_pMainWnd) m_hMainWnd.store(wnd->m_hWnd);
+  if (wnd != m_pMainWnd) return;
+  m_hMainWnd.store(wnd->m_hWnd);
+  // A close that came before the window closes it once its initialisation is over.
+  if (m_closeRequested.exchange(false)) ::PostMessageW(wnd->m_hWnd, WM_CLOSE, 0, 0);
 }
 
 void CWinApp::OnWindowDestroyed(CWnd* wnd) {

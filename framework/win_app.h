@@ -31,6 +31,9 @@ public:
   // The main window's handle, safe to read from any thread; null before the window exists
   // and after it was destroyed.
   HWND GetMainWndHandle() const { return m_hMainWnd.load(); }
+  // The same, for a close asked for from another thread: where there is no window yet, the request is kept
+  // (null is returned) and the window is sent WM_CLOSE as soon as it is created.
+  HWND GetMainWndHandleForClose();
 
   // Called by the framework's dialogs as their windows come and go.
   void OnWindowCreated(CWnd* wnd);
@@ -49,6 +52,7 @@ private:
   std::wstring m_strAppName;
   std::wstring m_strRegistryKey;
   std::atomic<HWND> m_hMainWnd{nullptr};
+  std::atomic<bool> m_closeRequested{false};
   bool m_bOleInitialized = false;
 };
 
