@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the program and packs what a Windows user downloads: dist/KCCSystemInfo-<version>.zip.
+# Builds the program and packs what a Windows user downloads: dist/KCCSystemInfo-<version>.zip: the program, its
+# language satellites, KCCCapture and README.txt. Nothing to install: no driver ships.
 #   tools/package.sh [--bin BIN_DIR] [OUT_DIR]
 # Without --bin it builds first (tools/build.sh) and packs build/win32/bin; OUT_DIR defaults to dist/.
 # The same commit gives the same bytes: the programs are linked without time stamps, and the zip lists
@@ -36,12 +37,6 @@ entries = [
     ("KCCSystemInfoKOR.dll", "$bin/KCCSystemInfoKOR.dll"),
     ("KCCCapture.exe", "$bin/KCCCapture.exe"),
     ("README.txt", "$top/tools/package/README.txt"),
-    ("install-driver.cmd", "$top/driver/install-driver.cmd"),
-    ("remove-driver.cmd", "$top/driver/remove-driver.cmd"),
-    ("driver/isadmin.exe", "$bin/isadmin.exe"),
-    ("driver/hastable.exe", "$bin/hastable.exe"),
-    ("driver/x86/boardinfo.sys", "$bin/boardinfo.sys"),
-    ("driver/x64/boardinfo.sys", "$bin/x64/boardinfo.sys"),
 ]
 with zipfile.ZipFile(sys.argv[1] + ".tmp", "w") as z:
     for name, path in entries:
@@ -51,9 +46,8 @@ with zipfile.ZipFile(sys.argv[1] + ".tmp", "w") as z:
         info.external_attr = 0x20        # FILE_ATTRIBUTE_ARCHIVE
         with open(path, "rb") as f:
             data = f.read()
-        # Texts with Windows' line ends: Notepad before Windows 10 shows a file of bare LFs as one line,
-        # and cmd reads labels of such a script wrongly at block boundaries.
-        if name.endswith((".txt", ".cmd")):
+        # Texts with Windows' line ends: Notepad before Windows 10 shows a file of bare LFs as one line.
+        if name.endswith(".txt"):
             data = data.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
         z.writestr(info, data, compresslevel=9)
 PY

@@ -1,154 +1,216 @@
 #!/usr/bin/env bash
-# The release zip as a Windows user goes: unpacked into C:\Program Files\KCCSystemInfo of a fresh prefix,
-# install-driver.cmd run with wine's cmd (nothing to install where Windows gives the firmware table; with
-# /force refused first under a token without administrator rights), the program's dialog read, the install
-# run again from a 32-bit command prompt, then remove-driver.cmd. --zip-only checks the zip alone, without wine.
-#   release_test.sh [--zip-only] DIST_DIR BIN_DIR RUN_RESTRICTED STATE_DIR
+# The release zip as Windows users run it: its i686 programs unpacked into "Program Files (x86)" of a 64-bit
+# (WoW64) prefix and started there, each start's rows (read through the program's own Ctrl+C) beside those of
+# the x86-64 build in the same state. Where this machine cannot run 32-bit programs, the i686 ones run in a
+# private user namespace whose binfmt_misc hands them to qemu-i386 (a minute or so a start); KCC_RELEASE_EMULATE=1
+# does so here too. --zip-only checks the zip alone, without wine.
+#   release_test.sh [--zip-only] DIST_DIR WIN32_BUILD WIN64_BUILD STATE_DIR
 set -uo pipefail
 zip_only=
 if [ "${1:-}" = --zip-only ]; then zip_only=1; shift; fi
-dist=${1:?dist} bin=${2:?bin} restricted=${3:?run_restricted.exe} state=${4:?state dir}
+phase=
+if [ "${1:-}" = --programs ]; then phase=programs; shift; fi
+dist=${1:?dist} win32=${2:?i686 build} win64=${3:?x86-64 build} state=${4:?state dir}
 top=$(cd "$(dirname "$0")/../.." && pwd)
 . "$top/tools/lib/wine-env.sh"
 zip=$(ls "$dist"/KCCSystemInfo-*.zip 2>/dev/null | head -n 1)
+work=$state/work
 failed=0 passed=0
 check() { # check NAME COMMAND...: one named expectation
   local name=$1; shift
   if "$@"; then passed=$((passed + 1)); else echo "FAIL $name"; failed=$((failed + 1)); fi
 }
-[ -f "$zip" ] || { echo "release: no zip in $dist (tools/package.sh)"; exit 1; }
+same() { diff -u --label "$1" --label "$2" "$3" "$4"; }
+value() { awk -F'\t' -v label="$1" '$1 == "copied" && $2 == label { print $3; exit }' "$2"; } # value LABEL ROWS
+row() { sed -n "$(($1 + 1))p" "$2" | cut -f3; } # row N ROWS: the value of the N-th copied row (from 0)
 
-# Packing again gives the same bytes.
-"$top/tools/package.sh" --bin "$bin" "$state.repack" >/dev/null
+# ---- The programs: every start of the zip's i686 programs, in one prefix (inside the namespace where emulated).
+programs() {
+  local folder app exe dlgread x64 release walk32 walk64 satellites
+  wine_use_wine64 # every helper is an x86-64 program; the zip's i686 ones are started by path
+  mkdir -p "$work"
+  template=$win32/release-template
+  if [ ! -f "$template/prefix/.kcc-ready" ]; then
+    echo "release: making the 64-bit prefix with its 32-bit side once ($(date +%T))"
+    wine_env_start "$template" >/dev/null && wine_env_stop "$template" || { echo "FAIL no prefix"; return 1; }
+  fi
+  KCC_PREFIX_TEMPLATE=$template/prefix wine_env_enter "$state" || { echo "FAIL no wine environment"; return 1; }
+  folder=$WINEPREFIX/drive_c/Program\ Files\ \(x86\)/KCCSystemInfo
+  mkdir -p "$folder"
+  python3 -m zipfile -e "$zip" "$folder"
+  app='C:\Program Files (x86)\KCCSystemInfo'
+  exe="$app\\KCCSystemInfo.exe"
+  dlgread=$win64/bin/dlgread.exe
+  x64=$win64/bin/KCCSystemInfo.exe
+  native=$WINEPREFIX/drive_c/windows/system32
+  kivo='HKLM\SOFTWARE\Varnel Corporation\KIVO Control Center\KIVOinfo'
+  oem='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\OEMInformation'
+  export WINEDEBUG=-all
+
+  # start NAME LOCALE PROGRAM [ARGS]: the program's dialog, its boxes answered, its rows copied with Ctrl+C into
+  # $work/NAME.rows; the program keeps running (its wine process id in $pid).
+  start() {
+    local name=$1 locale=$2 program=$3 caption began
+    began=$(date +%s)
+    with_locale "$locale" wine "$program" >/dev/null 2>&1 &
+    pid=$!
+    caption=$(label "$locale" IDS_APP_TITLE) && [ -n "$caption" ] || { echo "no caption for $locale"; return 1; }
+    if [ -n "$(dl "$locale" lists "$caption" 2>/dev/null)" ]; then echo "a dialog is open already"; return 1; fi
+    dl "$locale" wait "$caption" 300000 > "$work/$name.boxes" && dl "$locale" copy "$caption" > "$work/$name.rows" ||
+      return 1
+    echo "release: $name: its dialog $(( $(date +%s) - began )) s after the start"
+  }
+  # stop PID [SECONDS]: waits for the wine process to end.
+  stop() {
+    local _
+    for _ in $(seq $((${2:-30} * 10))); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done
+    kill "$1" 2>/dev/null
+    return 1
+  }
+  # dl LOCALE COMMAND...: the dialog reader as a user of that language runs it.
+  dl() { with_locale "$1" wine "$dlgread" "${@:2}" | tr -d '\r'; }
+  # label LOCALE NAME: string NAME of the satellite the program picks for a user of that language.
+  label() { dl "$1" string "$(dl "$1" satellite "$app")" "$(resource_id "$2")"; }
+
+  # 1. MemoryMethod 1 as a 32-bit installer writes it (the 32-bit view), oeminfo.ini only in the native
+  # system32, a Japanese user.
+  wine reg add "$kivo" /v MemoryMethod /t REG_DWORD /d 1 /reg:32 /f >/dev/null 2>&1
+  printf '[General]\r\nManufacturer=Varnel Corporation\r\nModel=VGN-X90 \xe3\x83\x8e\xe3\x83\xbc\xe3\x83\x88\r\n' |
+    iconv -f UTF-8 -t UTF-16 > "$native/oeminfo.ini"
+  rm -f "$WINEPREFIX/drive_c/windows/syswow64/oeminfo.ini"
+  if start japanese-i686 ja_JP.UTF-8 "$exe"; then
+    wine "$x64" /halt >/dev/null 2>&1
+    check "the i686 program ends on /halt" stop "$pid" 60
+    check "the OEM rows from the native system32's oeminfo.ini" \
+      [ "$(row 10 "$work/japanese-i686.rows")|$(row 11 "$work/japanese-i686.rows")" = "Varnel Corporation|VGN-X90 ノート" ]
+    check "Japanese labels" [ "$(cut -f2 "$work/japanese-i686.rows" | head -n 1)" = "$(label ja_JP.UTF-8 IDS_PROCESSOR)" ]
+    check "the memory row of MemoryMethod 1 from the 32-bit view" [ "$(row 2 "$work/japanese-i686.rows")" = "   0 MBytes" ]
+    check "the system version from the firmware table (no driver)" [ "$(row 6 "$work/japanese-i686.rows")" = "J002" ]
+    if start japanese-x64 ja_JP.UTF-8 "$x64"; then
+      wine "$x64" /halt >/dev/null 2>&1
+      stop "$pid"
+      check "the i686 program's rows are the x86-64 build's (Japanese)" \
+        same i686 x86-64 "$work/japanese-i686.rows" "$work/japanese-x64.rows"
+    else
+      check "the x86-64 build's dialog (Japanese)" false
+    fi
+  else
+    check "the i686 program's dialog (Japanese)" false
+  fi
+
+  # 2. MemoryMethod only in the 64-bit view (a 64-bit driver package), no oeminfo.ini, OEMInformation in the
+  # 64-bit view (the 32-bit view's copy must not be read), a German user; /halt from the i686 program.
+  wine reg delete "$kivo" /v MemoryMethod /reg:32 /f >/dev/null 2>&1
+  wine reg add "$kivo" /v MemoryMethod /t REG_DWORD /d 1 /reg:64 /f >/dev/null 2>&1
+  rm -f "$native/oeminfo.ini"
+  wine reg add "$oem" /v Manufacturer /d 'Varnel Corporation' /reg:64 /f >/dev/null 2>&1
+  wine reg add "$oem" /v Model /d 'VGN-X90 Registry' /reg:64 /f >/dev/null 2>&1
+  wine reg add "$oem" /v Model /d 'Not the 64-bit view' /reg:32 /f >/dev/null 2>&1
+  if start german-i686 de_DE.UTF-8 "$exe"; then
+    local halt=$(date +%s)
+    with_locale de_DE.UTF-8 wine "$exe" /halt >/dev/null 2>&1
+    check "/halt from the i686 program closes it" stop "$pid" 60
+    echo "release: the i686 /halt took $(( $(date +%s) - halt )) s"
+    check "the OEM rows from OEMInformation in the 64-bit view" \
+      [ "$(row 10 "$work/german-i686.rows")|$(row 11 "$work/german-i686.rows")" = "Varnel Corporation|VGN-X90 Registry" ]
+    check "German labels" [ "$(cut -f2 "$work/german-i686.rows" | head -n 1)" = "$(label de_DE.UTF-8 IDS_PROCESSOR)" ]
+    check "the memory row of MemoryMethod 1 from the 64-bit view" [ "$(row 2 "$work/german-i686.rows")" = "   0 MBytes" ]
+    if start german-x64 de_DE.UTF-8 "$x64"; then
+      wine "$x64" /halt >/dev/null 2>&1
+      stop "$pid"
+      check "the i686 program's rows are the x86-64 build's (German)" \
+        same i686 x86-64 "$work/german-i686.rows" "$work/german-x64.rows"
+    else
+      check "the x86-64 build's dialog (German)" false
+    fi
+  else
+    check "the i686 program's dialog (German)" false
+  fi
+
+  # 3. The i686 KCCCapture in the same state; the replay follows outside.
+  with_locale de_DE.UTF-8 wine "$app\\KCCCapture.exe" 'C:\capture' > /dev/null 2> "$work/capture.err"
+  check "the i686 KCCCapture captures: $(tr -d '\r' < "$work/capture.err" | tail -n 1)" [ $? = 0 ]
+  rm -rf "$work/capture" && cp -r "$WINEPREFIX/drive_c/capture" "$work/capture"
+
+  # 4. A 32-bit program's requests to the x86-64 driver serving a real table, the location in either view.
+  table=$top/../shared/smbios/real/lenovo-thinkpad-t480.bin
+  [ -f "$table" ] || { echo "release: ../shared is missing: the driver serves a sample table instead"; \
+                       table=$top/tests/driver/samples/varnel-notebook.bin; }
+  if "$top/tools/boardinfo-service.sh" install "$win32/bin/x64/boardinfo.sys" --table "$table" >/dev/null; then
+    wine "$win32/tests-bin/release_walk.exe" boardinfo | tr -d '\r' > "$work/walk-i686.txt"
+    wine "$win64/tests-bin/release_walk.exe" boardinfo | tr -d '\r' > "$work/walk-x64.txt"
+    check "the i686 walk through the x86-64 driver, own view and other" \
+      [ "$(grep -c $'\tstatus\t31$' "$work/walk-i686.txt")" = 2 ]
+    check "it reads the processor" grep -q $'^own\tprocessor\t.' "$work/walk-i686.txt"
+    check "the i686 walk gives the x86-64 build's fields" same i686 x86-64 "$work/walk-i686.txt" "$work/walk-x64.txt"
+    "$top/tools/boardinfo-service.sh" remove >/dev/null 2>&1
+  else
+    check "the x86-64 driver starts" false
+  fi
+  wine_env_stop "$state"
+  echo "$passed $failed" > "$work/programs.result"
+}
+
+if [ "$phase" = programs ]; then
+  if [ -n "${KCC_RELEASE_BINFMT:-}" ]; then
+    # This namespace's own binfmt_misc: 32-bit x86 programs go to qemu, and nothing changes outside.
+    mount -t binfmt_misc none /proc/sys/fs/binfmt_misc &&
+      printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
+        > /proc/sys/fs/binfmt_misc/register || { echo "FAIL no binfmt_misc of our own"; exit 1; }
+  fi
+  programs
+  exit 0
+fi
+
+[ -f "$zip" ] || { echo "release: no zip in $dist (tools/package.sh)"; exit 1; }
+began=$(date +%s)
+
+# ---- The zip: the same bytes when packed again, exactly what a user needs, texts with Windows' line ends.
+"$top/tools/package.sh" --bin "$win32/bin" "$state.repack" >/dev/null
 check "the zip packs to the same bytes again" cmp -s "$zip" "$state.repack/$(basename "$zip")"
 rm -rf "$state.repack"
-# Every file a user needs, every language satellite of the sources among them, and the texts with Windows'
-# line ends (Notepad before Windows 10, cmd's labels).
-listing=$(python3 -m zipfile -l "$zip")
 satellites=$(cd "$top/res" && ls KCCSystemInfo???.rc | sed 's/\.rc$/.dll/')
-for file in KCCSystemInfo.exe $satellites KCCCapture.exe README.txt install-driver.cmd \
-            remove-driver.cmd driver/isadmin.exe driver/hastable.exe driver/x86/boardinfo.sys driver/x64/boardinfo.sys; do
-  check "the zip holds $file" grep -q "^$file " <<< "$listing"
-done
-for text in README.txt install-driver.cmd remove-driver.cmd; do
-  check "$text has CR LF line ends only" python3 -c '
+expected=$(printf '%s\n' KCCSystemInfo.exe $satellites KCCCapture.exe README.txt | sort)
+check "the zip holds the program, its satellites, KCCCapture and README.txt, and nothing to install" \
+  same expected zip <(echo "$expected") <(python3 -c 'import sys, zipfile; print("\n".join(sorted(zipfile.ZipFile(sys.argv[1]).namelist())))' "$zip")
+check "README.txt has CR LF line ends only" python3 -c '
 import sys, zipfile
-data = zipfile.ZipFile(sys.argv[1]).read(sys.argv[2])
-sys.exit(0 if data.count(b"\n") == data.count(b"\r\n") > 0 else 1)' "$zip" "$text"
-done
+data = zipfile.ZipFile(sys.argv[1]).read("README.txt")
+sys.exit(0 if data.count(b"\n") == data.count(b"\r\n") > 0 else 1)' "$zip"
 if [ -n "$zip_only" ]; then
   echo "release zip: $passed passed, $failed failed"
   [ "$failed" = 0 ]
   exit
 fi
+for program in bin/dlgread.exe bin/KCCSystemInfo.exe tests-bin/release_walk.exe; do
+  [ -f "$win64/$program" ] || { echo "release: no $win64/$program: build the x86-64 build first (tools/test.sh does)"; exit 1; }
+done
 
-# A fresh prefix each run: copied from the replay template when there is one.
+# ---- The programs, under a private /sys/class/dmi/id of the maker's (wine's firmware table and WMI come from
+# it): directly where 32-bit programs run, else emulated in a namespace of their own.
 rm -rf "$state"
-template=$(dirname "$bin")/replay-template/prefix
-[ -f "$template/.kcc-ready" ] && export KCC_PREFIX_TEMPLATE=$template
-trap 'wine_env_stop "$state"' EXIT
-wine_env_enter "$state" || exit 1
-work=$state/work
 mkdir -p "$work"
+namespace=()
+emulated=
+if ! wine_runs_32bit || [ -n "${KCC_RELEASE_EMULATE:-}" ]; then
+  emulated=1
+  command -v qemu-i386-static >/dev/null || { echo "release: no qemu-i386-static (package qemu-user-static)"; exit 1; }
+  namespace=(env KCC_RELEASE_BINFMT=1 unshare -U -m -r --propagation private)
+  echo "release: the i686 programs run under qemu-i386 in a namespace of their own ($(wine_runs_32bit && echo forced || wine_explain_32bit))"
+fi
+"$top/tools/with-dmi-id" --from "$top/tests/e2e/profiles/firmware-table-maker/dmi-id" -- \
+  "${namespace[@]}" "$0" --programs "$dist" "$win32" "$win64" "$state"
+read -r inside_passed inside_failed < "$work/programs.result" 2>/dev/null || { inside_passed=0; inside_failed=1; }
+passed=$((passed + inside_passed)) failed=$((failed + inside_failed))
 
-folder=$WINEPREFIX/drive_c/Program\ Files/KCCSystemInfo
-mkdir -p "$folder"
-python3 -m zipfile -e "$zip" "$folder"
-install='C:\Program Files\KCCSystemInfo\install-driver.cmd'
-remove='C:\Program Files\KCCSystemInfo\remove-driver.cmd'
-exe='C:\Program Files\KCCSystemInfo\KCCSystemInfo.exe'
-services=$driver_location_key
-svckey='HKLM\System\CurrentControlSet\Services\boardinfo'
-driver_file=$WINEPREFIX/drive_c/windows/system32/drivers/boardinfo.sys
+# ---- The capture of the i686 KCCCapture replays, with the x86-64 build, to the rows the i686 program showed.
+if [ -f "$work/capture/capture.txt" ]; then
+  KCC_BIN_DIR=$win64/bin with_locale de_DE.UTF-8 "$top/tools/replay" "$work/capture" > "$work/replay.txt" 2> "$work/replay.err"
+  check "the capture replays: $(tail -n 1 "$work/replay.err")" [ $? = 0 ]
+  awk -F'\t' -v OFS='\t' '$1 == "row" { print "copied", $4, $5 }' "$work/replay.txt" > "$work/replay.rows"
+  check "its replay shows the i686 program's rows" same "i686 program" "replay of its capture" \
+    "$work/german-i686.rows" "$work/replay.rows"
+fi
 
-# What the install may change: the service key, the location value (32-bit view), the driver file.
-snapshot() {
-  { wine reg query "$svckey" /s 2>/dev/null | tr -d '\r' | grep -v '^$'
-    echo "location: $(wine reg query "$services" /v boardinfo /reg:32 2>/dev/null | tr -d '\r' | grep REG_)"
-    [ -f "$driver_file" ] && md5sum < "$driver_file" || echo "no driver file"
-  } > "$1"
-}
-# Runs the program, reads its lists, closes it with /halt.
-caption=$(dialog_caption "$bin/dlgread.exe" "$(program_satellite "$bin/dlgread.exe" 'C:\Program Files\KCCSystemInfo')")
-dialog() {
-  wine "$exe" >/dev/null 2>&1 &
-  local pid=$!
-  wine "$bin/dlgread.exe" wait "$caption" 30000 >/dev/null && wine "$bin/dlgread.exe" lists "$caption" | tr -d '\r' > "$1"
-  wine "$exe" /halt >/dev/null 2>&1
-  wait "$pid" 2>/dev/null
-}
-row() { grep -P "^$1\t$2\t" "$3" | cut -f4; }
-hardware=$(resource_id IDC_LIST_HARDWARE)
-
-# 0. Windows hands out its firmware table (wine does, as Vista and later do): nothing to install.
-snapshot "$work/fresh.txt"
-wine cmd /c "$install" > "$work/nothing.out" 2>&1
-check "nothing to install where Windows gives the firmware table: $(tr -d '\r' < "$work/nothing.out")" [ $? = 0 ]
-check "it says so" grep -q 'nothing to install' "$work/nothing.out"
-snapshot "$work/after-nothing.txt"
-check "and changes nothing" cmp -s "$work/fresh.txt" "$work/after-nothing.txt"
-dialog "$work/firmware.txt"
-check "the dialog opens without a driver" [ "$(row "$hardware" 1 "$work/firmware.txt")" = "Unknown" ]
-
-# 1. Without administrator rights: a clear refusal, and nothing changed.
-wine "$restricted" cmd /c "$install" /force > "$work/refused.out" 2>&1
-status=$?
-check "refused without administrator rights (status $status)" [ "$status" = 1 ]
-check "the refusal says why" grep -q 'needs administrator rights' "$work/refused.out"
-snapshot "$work/after-refusal.txt"
-check "a refusal changes nothing" cmp -s "$work/fresh.txt" "$work/after-refusal.txt"
-
-# 2. Another driver named by the location value: said, and nothing changed.
-wine reg add "$services" /v boardinfo /d 'C:\Maker\boardinfo.sys' /reg:32 /f >/dev/null 2>&1
-snapshot "$work/maker.txt"
-wine cmd /c "$install" /force > "$work/maker.out" 2>&1
-check "another driver's location is left alone" [ $? = 1 ]
-check "it says so" grep -q 'already names another driver' "$work/maker.out"
-snapshot "$work/after-maker.txt"
-check "nothing changed beside another driver" cmp -s "$work/maker.txt" "$work/after-maker.txt"
-wine reg delete 'HKLM\SOFTWARE\Varnel Corporation' /reg:32 /f >/dev/null 2>&1
-
-# 3. The install (/force, as for a test-signed driver), then the dialog with the processor from the installed
-# driver serving a table file.
-wine cmd /c "$install" /force > "$work/install.out" 2>&1
-check "install-driver.cmd succeeds: $(tr -d '\r' < "$work/install.out")" [ $? = 0 ]
-check "the x64 driver is where Windows keeps drivers" cmp -s "$driver_file" "$folder/driver/x64/boardinfo.sys"
-check "the service starts with Windows" sh -c "wine reg query '$svckey' /v Start | grep -q 0x2"
-check "the driver location is registered" sh -c "wine reg query '$services' /v boardinfo /reg:32 | tr -d '\r' | grep -q 'REG_SZ *boardinfo$'"
-"$top/tools/boardinfo-service.sh" restart --table "$top/tests/driver/samples/varnel-notebook.bin" ||
-  echo "FAIL the installed driver did not start with a table file"
-dialog "$work/installed.txt"
-check "the processor comes from the installed driver" \
-  [ "$(row "$hardware" 0 "$work/installed.txt")" = "Intel(R) Pentium(R) M processor 1.60GHz" ]
-check "and its speed" [ "$(row "$hardware" 1 "$work/installed.txt")" = "1.60 GHz" ]
-
-# The capture a user sends to support: what the dialog showed, row for row; a folder it cannot make is said.
-capture='C:\Program Files\KCCSystemInfo\KCCCapture.exe'
-wine "$capture" 'C:\capture' > /dev/null 2> "$work/capture.err"
-check "KCCCapture succeeds: $(cat "$work/capture.err")" [ $? = 0 ]
-check "its summary.txt is what the dialog showed" \
-  diff -u "$work/installed.txt" <(sed -n 's/^row\t//p' "$WINEPREFIX/drive_c/capture/summary.txt")
-wine "$capture" 'C:\no such folder\capture' > /dev/null 2> "$work/capture-nofolder.err"
-check "a folder it cannot make fails with status 2" [ $? = 2 ]
-check "and says which" grep -q 'cannot create the folder C:.no such folder.capture' "$work/capture-nofolder.err"
-
-# 4. The install again, from a 32-bit command prompt (System32 redirected): nothing changes.
-snapshot "$work/installed-state.txt"
-wine 'C:\windows\syswow64\cmd.exe' /c "$install" /force > "$work/again.out" 2>&1
-check "a second install succeeds: $(tr -d '\r' < "$work/again.out")" [ $? = 0 ]
-snapshot "$work/again-state.txt"
-check "a second install changes nothing" diff -u "$work/installed-state.txt" "$work/again-state.txt"
-
-# 5. The removal: the service and the value are gone, and the dialog shows the fall-backs.
-wine cmd /c "$remove" > "$work/remove.out" 2>&1
-check "remove-driver.cmd succeeds: $(tr -d '\r' < "$work/remove.out")" [ $? = 0 ]
-check "the service is gone" sh -c "! wine reg query '$svckey' >/dev/null 2>&1"
-check "the location value is gone" sh -c "! wine reg query '$services' /v boardinfo /reg:32 >/dev/null 2>&1"
-check "the keys the install made are gone" sh -c "! wine reg query 'HKLM\\SOFTWARE\\Varnel Corporation' /reg:32 >/dev/null 2>&1"
-check "the driver file is gone" [ ! -e "$driver_file" ]
-dialog "$work/removed.txt"
-check "no processor without the driver" [ -z "$(row "$hardware" 0 "$work/removed.txt")" ]
-check "the speed reads Unknown" [ "$(row "$hardware" 1 "$work/removed.txt")" = "Unknown" ]
-
-echo "release: $passed passed, $failed failed"
+echo "release: $passed passed, $failed failed, in $(( $(date +%s) - began )) s$([ -n "$emulated" ] && echo ", emulated")"
 [ "$failed" = 0 ]

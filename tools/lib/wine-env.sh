@@ -39,6 +39,19 @@ wine_select_build() {
   wine_use_wine64
 }
 
+# wine_for BIN_DIR: makes `wine` the loader that starts BIN_DIR's programs: wine's 64-bit loader for the x86-64
+# build, the 32-bit one for the i686 build, which fails, saying why, where this machine runs no 32-bit programs.
+wine_for() {
+  case $(pe_bits "${1:?bin dir}/KCCSystemInfo.exe") in
+    64) wine_use_wine64 ;;
+    32) wine_runs_32bit && return 0
+        echo "${0##*/}: $1 holds the i686 build, and $(wine_explain_32bit); name the x86-64 build (build/win64/bin)" \
+             "or none" >&2
+        return 1 ;;
+    *) echo "${0##*/}: no KCCSystemInfo.exe in $1: build first (tools/build.sh)" >&2; return 1 ;;
+  esac
+}
+
 # wine_runs_32bit: whether wine can start the 32-bit (i686) programs here. Its 32-bit loader is a 32-bit Linux
 # program, and some virtual machines boot their kernel without 32-bit support (ia32_emulation off).
 wine_runs_32bit() {
@@ -67,8 +80,9 @@ wine_explain_32bit() {
 wine_env_start() (
   local dir drivers=${2:-} display
   dir=$(mkdir -p "${1:?state dir}" && cd "$1" && pwd) || return 1
-  [ "${KCC_WINE64:-}" = 1 ] || wine_runs_32bit ||
-    { echo "testenv: cannot start wine: $(wine_explain_32bit)" >&2; return 1; }
+  # An environment needs no 32-bit program of its own: where the 32-bit loader cannot run, wine's 64-bit one
+  # makes and serves it.
+  [ "${KCC_WINE64:-}" = 1 ] || wine_runs_32bit || wine_use_wine64
   wine_env_vars "$dir"
   if [ -f "$dir/env" ]; then wine_env_stop "$dir" || true; fi
   wine_env_make_prefix "$dir" || return 1
@@ -83,6 +97,8 @@ wine_env_start() (
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
   printf 'export WINEPREFIX=%q DISPLAY=%q WINEDEBUG=%q WINEDLLOVERRIDES=%q\n' \
     "$WINEPREFIX" "$DISPLAY" "$WINEDEBUG" "$WINEDLLOVERRIDES" > "$dir/env" || return 1
+  # With wine's 64-bit loader, so does every shell that loads these settings.
+  if [ "${KCC_WINE64:-}" = 1 ]; then printf 'export KCC_WINE64=1 PATH=%q\n' "$PATH" >> "$dir/env" || return 1; fi
   if [ -n "$drivers" ] && [ -f "$drivers/boardinfo.sys" ]; then
     "$kcc_top/tools/boardinfo-service.sh" install "$drivers/boardinfo.sys" </dev/null >>"$dir/service.log" 2>&1 ||
       { echo "testenv: the boardinfo driver did not start (see $dir/service.log)" >&2; return 1; }
