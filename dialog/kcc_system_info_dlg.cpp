@@ -35,7 +35,8 @@ DWORD ReadMemoryMethod() {
   DWORD method = 0;
   DWORD type = 0;
   DWORD size = sizeof(method);
-  LONG read = ::SHGetValueW(HKEY_LOCAL_MACHINE, kMemoryMethodKey, L"MemoryMethod", &type, &method, &size);
+  LONG read =
+      static_cast<LONG>(::SHGetValueW(HKEY_LOCAL_MACHINE, kMemoryMethodKey, L"MemoryMethod", &type, &method, &size));
   if (read == ERROR_FILE_NOT_FOUND) {
     RegistryKey key;
     if (const REGSAM other = OtherRegistryView())

@@ -67,8 +67,7 @@ CallResult ComWorker::Run(ComCall& call) {
   m_channel->call = &call;
   const DWORD start = ::GetTickCount();
   ::SetEvent(m_channel->ready.Get());
-  DWORD waited = ::WaitForSingleObject(m_channel->done.Get(), m_budget.Left());
-  if (waited != WAIT_OBJECT_0) {
+  if (::WaitForSingleObject(m_channel->done.Get(), m_budget.Left()) != WAIT_OBJECT_0) {
     if (::InterlockedExchange(&m_channel->state, kAbandoned) == kMaking) {
       // The thread keeps the call and ends once it returns, if it ever does.
       m_abandoned = true;
@@ -76,7 +75,7 @@ CallResult ComWorker::Run(ComCall& call) {
       return CallResult::kRanOut;
     }
     // It returned as the wait ran out: its done follows at once.
-    waited = ::WaitForSingleObject(m_channel->done.Get(), INFINITE);
+    ::WaitForSingleObject(m_channel->done.Get(), INFINITE);
   }
   m_budget.Spend(::GetTickCount() - start);
   if (m_channel->outOfMemory) {

@@ -44,6 +44,6 @@ std::vector<uint8_t> RsmbFromWmi(const WmiValue& data, const WmiValue& size, con
   blob[2] = HeaderByte(minor);
   blob[3] = HeaderByte(dmiRevision);
   for (int i = 0; i < 4; ++i) blob[4 + i] = static_cast<uint8_t>(length >> (8 * i));
-  std::copy(data.bytes.begin(), data.bytes.begin() + length, blob.begin() + 8);
+  std::copy_n(data.bytes.data(), length, blob.data() + 8);
   return blob;
 }

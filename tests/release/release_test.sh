@@ -71,6 +71,16 @@ programs() {
   dl() { with_locale "$1" wine "$dlgread" "${@:2}" | tr -d '\r'; }
   # label LOCALE NAME: string NAME of the satellite the program picks for a user of that language.
   label() { dl "$1" string "$(dl "$1" satellite "$app")" "$(resource_id "$2")"; }
+  # beside_x64 NAME LOCALE: the x86-64 build in the same state, its rows the i686 program's NAME-i686 rows.
+  beside_x64() {
+    if start "$1-x64" "$2" "$x64"; then
+      wine "$x64" /halt >/dev/null 2>&1
+      stop "$pid"
+      check "the i686 program's rows are the x86-64 build's ($1)" same i686 x86-64 "$work/$1-i686.rows" "$work/$1-x64.rows"
+    else
+      check "the x86-64 build's dialog ($1)" false
+    fi
+  }
 
   # 1. MemoryMethod 1 as a 32-bit installer writes it (the 32-bit view), oeminfo.ini only in the native
   # system32, a Japanese user.
@@ -86,14 +96,7 @@ programs() {
     check "Japanese labels" [ "$(cut -f2 "$work/japanese-i686.rows" | head -n 1)" = "$(label ja_JP.UTF-8 IDS_PROCESSOR)" ]
     check "the memory row of MemoryMethod 1 from the 32-bit view" [ "$(row 2 "$work/japanese-i686.rows")" = "   0 MBytes" ]
     check "the system version from the firmware table (no driver)" [ "$(row 6 "$work/japanese-i686.rows")" = "J002" ]
-    if start japanese-x64 ja_JP.UTF-8 "$x64"; then
-      wine "$x64" /halt >/dev/null 2>&1
-      stop "$pid"
-      check "the i686 program's rows are the x86-64 build's (Japanese)" \
-        same i686 x86-64 "$work/japanese-i686.rows" "$work/japanese-x64.rows"
-    else
-      check "the x86-64 build's dialog (Japanese)" false
-    fi
+    beside_x64 japanese ja_JP.UTF-8
   else
     check "the i686 program's dialog (Japanese)" false
   fi
@@ -115,14 +118,7 @@ programs() {
       [ "$(row 10 "$work/german-i686.rows")|$(row 11 "$work/german-i686.rows")" = "Varnel Corporation|VGN-X90 Registry" ]
     check "German labels" [ "$(cut -f2 "$work/german-i686.rows" | head -n 1)" = "$(label de_DE.UTF-8 IDS_PROCESSOR)" ]
     check "the memory row of MemoryMethod 1 from the 64-bit view" [ "$(row 2 "$work/german-i686.rows")" = "   0 MBytes" ]
-    if start german-x64 de_DE.UTF-8 "$x64"; then
-      wine "$x64" /halt >/dev/null 2>&1
-      stop "$pid"
-      check "the i686 program's rows are the x86-64 build's (German)" \
-        same i686 x86-64 "$work/german-i686.rows" "$work/german-x64.rows"
-    else
-      check "the x86-64 build's dialog (German)" false
-    fi
+    beside_x64 german de_DE.UTF-8
   else
     check "the i686 program's dialog (German)" false
   fi
