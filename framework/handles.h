@@ -1,4 +1,4 @@
-// Owners of kernel handles, registry keys and local memory: each releases what it holds, once.
+// Owners of kernel handles, registry keys and memory blocks: each releases what it holds, once.
 #ifndef KCC_FRAMEWORK_HANDLES_H
 #define KCC_FRAMEWORK_HANDLES_H
 
@@ -76,5 +76,23 @@ struct FindTraits { static void Close(HANDLE h) { ::FindClose(h); } };
 using UniqueFileHandle = UniqueInvalidHandle<HandleTraits>;
 // A search of a folder (FindFirstFileW).
 using UniqueFindHandle = UniqueInvalidHandle<FindTraits>;
+
+// A zero-filled block of the process heap; Get() is null where there was no memory, which a caller
+// takes as a value it cannot read, never as an exception.
+class HeapBlock {
+public:
+  explicit HeapBlock(SIZE_T size)
+      : m_heap(::GetProcessHeap()), m_block(m_heap ? ::HeapAlloc(m_heap, HEAP_ZERO_MEMORY, size) : nullptr) {}
+  ~HeapBlock() {
+    if (m_block) ::HeapFree(m_heap, 0, m_block);
+  }
+  HeapBlock(const HeapBlock&) = delete;
+  HeapBlock& operator=(const HeapBlock&) = delete;
+  BYTE* Get() const { return static_cast<BYTE*>(m_block); }
+
+private:
+  HANDLE m_heap;
+  void* m_block;
+};
 
 #endif

@@ -25,22 +25,6 @@ static_assert(kMachinePathBuffer == MAX_PATH, "the collector's buffers are MAX_P
 
 namespace {
 
-// A zero-filled block of the process heap.
-class HeapBlock {
-public:
-  explicit HeapBlock(SIZE_T size) : m_heap(::GetProcessHeap()), m_block(m_heap ? ::HeapAlloc(m_heap, HEAP_ZERO_MEMORY, size) : nullptr) {}
-  ~HeapBlock() {
-    if (m_block) ::HeapFree(m_heap, 0, m_block);
-  }
-  HeapBlock(const HeapBlock&) = delete;
-  HeapBlock& operator=(const HeapBlock&) = delete;
-  BYTE* Get() const { return static_cast<BYTE*>(m_block); }
-
-private:
-  HANDLE m_heap;
-  void* m_block;
-};
-
 // The current directory while the driver's own directory is made current, given back on destruction.
 class CurrentDirectoryRestorer {
 public:

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <optional>
-#include <vector>
 
 #include "framework/handles.h"
 #include "sources/wow64.h"
@@ -58,10 +57,14 @@ void QueryString(HKEY key, const Char* name, Char* out, size_t capacity) {
   DWORD type = 0, size = 0;
   if (Calls::Query(key, name, &type, nullptr, &size) != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
     return;
-  std::vector<Char> value(size / sizeof(Char) + 1, 0); // one more: the text ends inside even without its NUL
-  if (Calls::Query(key, name, &type, reinterpret_cast<BYTE*>(value.data()), &size) != ERROR_SUCCESS) return;
+  // One character more than the value, zero-filled: the text ends inside even without its NUL. A value too
+  // big for memory reads as empty.
+  const size_t count = size / sizeof(Char) + 1;
+  HeapBlock block(count * sizeof(Char));
+  if (!block.Get() || Calls::Query(key, name, &type, block.Get(), &size) != ERROR_SUCCESS) return;
+  const Char* value = reinterpret_cast<const Char*>(block.Get());
   size_t length = 0;
-  while (length + 1 < capacity && length < value.size() && value[length] != 0) ++length;
+  while (length + 1 < capacity && length < count && value[length] != 0) ++length;
   for (size_t i = 0; i < length; ++i) out[i] = value[i];
   out[length] = 0;
 }
