@@ -108,6 +108,7 @@ BOOL CKCCSystemInfoDlg::OnInitDialog() {
 
   SystemSummary summary;
   GatherSummary(summary);
+  StepMark("wmi released"); // WMI's objects released in the worker's apartment, and the worker ended
   if (!summary.connected) return FALSE;
 
   // Both lists take their widths from the hardware list.
