@@ -9,6 +9,7 @@
 #include "smbios/dmi_device.h"
 #include "sources/firmware_table.h"
 #include "sources/machine_info.h"
+#include "sources/machine_paths.h"
 #include "sources/wow64.h"
 #include "sources/oem_info.h"
 #include "capture/capture_format.h"
@@ -34,9 +35,6 @@ using capture::Bytes;
 // Exit statuses: what could be captured is written in every case but a refused folder.
 enum ExitStatus { kCaptured = 0, kUsage = 1, kFolderTrouble = 2, kDriverTrouble = 3, kWmiTrouble = 4 };
 
-const wchar_t kSharedServicesKey[] = L"SOFTWARE\\Varnel Corporation\\Shared Info\\Shared Services";
-const wchar_t kSharedVxdsKey[] = L"SOFTWARE\\Varnel Corporation\\Shared Info\\Shared VxDs";
-const wchar_t kMemoryMethodKey[] = L"SOFTWARE\\Varnel Corporation\\KIVO Control Center\\KIVOinfo";
 // The two places the collector looks for the product id, in its order.
 const wchar_t kWindowsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion";
 const wchar_t kWindowsNtKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
@@ -419,7 +417,7 @@ void CaptureKey(const wchar_t* subKey, REGSAM view, const std::wstring& path,
     if (out.redact && ::lstrcmpiW(name, L"ProductId") == 0) data = capture::RedactRegistryValue(type, data);
     out.text += capture::RegistryValueLine(name, type, data) + L"\r\n";
     // The program reads the first four bytes, whatever the type.
-    if (subKey == kMemoryMethodKey && data.size() <= 4) {
+    if (subKey == kMemoryMethodKeyW && data.size() <= 4) {
       DWORD method = 0;
       for (size_t i = 0; i < data.size(); ++i) method |= static_cast<DWORD>(data[i]) << (8 * i);
       out.memoryMethodTwo = method == 2;
@@ -435,8 +433,8 @@ RegistryCapture CaptureRegistry(const OSVERSIONINFOW& version, bool redact) {
     const wchar_t* path;
     std::initializer_list<const wchar_t*> names;
   };
-  const Key keys[] = {{kSharedServicesKey, {L"boardinfo"}},   {kSharedVxdsKey, {L"boardinfo.vxd"}},
-                      {kMemoryMethodKey, {L"MemoryMethod"}},   {kWindowsKey, {L"ProductId"}},
+  const Key keys[] = {{kSharedServicesKeyW, {L"boardinfo"}},   {kSharedVxdsKeyW, {L"boardinfo.vxd"}},
+                      {kMemoryMethodKeyW, {L"MemoryMethod"}},   {kWindowsKey, {L"ProductId"}},
                       {kWindowsNtKey, {L"ProductId"}},         {kOemInformationKey, {L"Manufacturer", L"Model"}}};
   // Both views on 64-bit Windows, named as 64-bit regedit exports them: the 64-bit view as it is, the 32-bit
   // view under WOW6432Node, so that a replay puts each value back in its view. 32-bit Windows has one view.

@@ -9,6 +9,7 @@
 #include "framework/step_marks.h"
 #include "res/resource.h"
 #include "sources/machine_info.h"
+#include "sources/machine_paths.h"
 #include "sources/oem_info.h"
 #include "sources/wow64.h"
 #include "wmi/wmi_data.h"
@@ -27,7 +28,6 @@ const wchar_t kMaker[] = L"Varnel Corporation";
 // The firmware says the machine is one of the maker's own (case-sensitive, anywhere in the text).
 bool IsMakerMachine(const CMachineInfo& info) { return info.m_strSysManufacturer.find(kMaker) != std::wstring::npos; }
 
-const wchar_t kMemoryMethodKey[] = L"SOFTWARE\\Varnel Corporation\\KIVO Control Center\\KIVOinfo";
 
 // MemoryMethod as a DWORD, from the program's own registry view, else where that lacks it from the other one
 // (a 64-bit driver package writes the 64-bit view); 0 when neither has it or it does not fit in four bytes.
@@ -36,11 +36,11 @@ DWORD ReadMemoryMethod() {
   DWORD type = 0;
   DWORD size = sizeof(method);
   LONG read =
-      static_cast<LONG>(::SHGetValueW(HKEY_LOCAL_MACHINE, kMemoryMethodKey, L"MemoryMethod", &type, &method, &size));
+      static_cast<LONG>(::SHGetValueW(HKEY_LOCAL_MACHINE, kMemoryMethodKeyW, L"MemoryMethod", &type, &method, &size));
   if (read == ERROR_FILE_NOT_FOUND) {
     RegistryKey key;
     if (const REGSAM other = OtherRegistryView())
-      read = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMemoryMethodKey, 0, KEY_QUERY_VALUE | other, key.Receive());
+      read = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMemoryMethodKeyW, 0, KEY_QUERY_VALUE | other, key.Receive());
     size = sizeof(method);
     if (read == ERROR_SUCCESS)
       read = ::RegQueryValueExW(key.Get(), L"MemoryMethod", nullptr, &type, reinterpret_cast<BYTE*>(&method), &size);

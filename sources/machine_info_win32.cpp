@@ -63,8 +63,6 @@ private:
   IDmiCallObserver* m_observer;
 };
 
-const char kSharedServicesKey[] = "SOFTWARE\\Varnel Corporation\\Shared Info\\Shared Services";
-const char kSharedVxdsKey[] = "SOFTWARE\\Varnel Corporation\\Shared Info\\Shared VxDs";
 
 } // namespace
 

@@ -10,6 +10,18 @@
 // The buffers the collector reads paths and registry values into.
 constexpr size_t kMachinePathBuffer = 260;
 
+// The maker's keys under HKEY_LOCAL_MACHINE, which the collector and the dialog read and the capture records:
+// where its DMI access driver is (value "boardinfo"; "boardinfo.vxd" under Shared VxDs) and its memory method.
+// One spelling each, in both widths.
+#define KCC_SHARED_SERVICES_KEY "SOFTWARE\\Varnel Corporation\\Shared Info\\Shared Services"
+#define KCC_SHARED_VXDS_KEY "SOFTWARE\\Varnel Corporation\\Shared Info\\Shared VxDs"
+#define KCC_MEMORY_METHOD_KEY "SOFTWARE\\Varnel Corporation\\KIVO Control Center\\KIVOinfo"
+constexpr char kSharedServicesKey[] = KCC_SHARED_SERVICES_KEY;
+constexpr char kSharedVxdsKey[] = KCC_SHARED_VXDS_KEY;
+constexpr wchar_t kSharedServicesKeyW[] = L"" KCC_SHARED_SERVICES_KEY;
+constexpr wchar_t kSharedVxdsKeyW[] = L"" KCC_SHARED_VXDS_KEY;
+constexpr wchar_t kMemoryMethodKeyW[] = L"" KCC_MEMORY_METHOD_KEY;
+
 // How oeminfo.ini is reached. Windows keeps it in the native system32, where 64-bit Windows itself reads it:
 // a 32-bit process there, whose system32 is redirected to SysWOW64, reads it through %windir%\Sysnative
 // (Vista on) or, where that alias is missing (XP x64, Server 2003 x64), with the redirection turned off around

@@ -3,6 +3,7 @@
 // release test runs the i686 build against the x86-64 driver (a 32-bit program's requests to a 64-bit driver,
 // as on the maker's 64-bit machines) and compares it with the x86-64 build's.
 #include "sources/machine_info.h"
+#include "sources/machine_paths.h"
 #include "sources/wow64.h"
 
 #include <windows.h>
@@ -15,15 +16,14 @@
 #include "framework/text.h"
 
 namespace {
-const char kServices[] = "SOFTWARE\\Varnel Corporation\\Shared Info\\Shared Services";
 
 // The location in `view` alone: the value set there, taken away from the other view.
 bool PlaceLocation(const char* location, REGSAM view, REGSAM elsewhere) {
   RegistryKey other;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServices, 0, KEY_SET_VALUE | elsewhere, other.Receive()) == ERROR_SUCCESS)
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedServicesKey, 0, KEY_SET_VALUE | elsewhere, other.Receive()) == ERROR_SUCCESS)
     ::RegDeleteValueA(other.Get(), "boardinfo");
   RegistryKey key;
-  return ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kServices, 0, nullptr, 0, KEY_SET_VALUE | view, nullptr,
+  return ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSharedServicesKey, 0, nullptr, 0, KEY_SET_VALUE | view, nullptr,
                            key.Receive(), nullptr) == ERROR_SUCCESS &&
          ::RegSetValueExA(key.Get(), "boardinfo", 0, REG_SZ, reinterpret_cast<const BYTE*>(location),
                           static_cast<DWORD>(strlen(location) + 1)) == ERROR_SUCCESS;

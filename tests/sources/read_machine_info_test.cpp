@@ -1,6 +1,7 @@
 // ReadMachineInfo up to the device (the two registry locations, the driver's directory and the open), and
 // Windows' firmware table when no device opens: wine's own, through the real GetSystemFirmwareTable.
 #include "sources/machine_info.h"
+#include "sources/machine_paths.h"
 
 #include <windows.h>
 
@@ -14,20 +15,18 @@
 
 namespace {
 
-const char kServices[] = "SOFTWARE\\Varnel Corporation\\Shared Info\\Shared Services";
-const char kVxds[] = "SOFTWARE\\Varnel Corporation\\Shared Info\\Shared VxDs";
 const char kMissingDevice[] = "KccNoSuchDevice";
 
 // Both locations as a test wants them; whatever the prefix held (the driver's own setting) comes back.
 class DriverLocations : public testing::Test {
 protected:
-  DriverLocations() : m_services(HKEY_LOCAL_MACHINE, kServices), m_vxds(HKEY_LOCAL_MACHINE, kVxds) {}
+  DriverLocations() : m_services(HKEY_LOCAL_MACHINE, kSharedServicesKey), m_vxds(HKEY_LOCAL_MACHINE, kSharedVxdsKey) {}
   void SetUp() override {
     m_services.DeleteKey();
     m_vxds.DeleteKey();
     HKEY probe;
-    ASSERT_NE(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServices, 0, KEY_READ, &probe));
-    ASSERT_NE(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVxds, 0, KEY_READ, &probe));
+    ASSERT_NE(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedServicesKey, 0, KEY_READ, &probe));
+    ASSERT_NE(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedVxdsKey, 0, KEY_READ, &probe));
   }
   // The driver's side alone: where no device opens, ReadMachineInfo goes on to the firmware table.
   int Read(CMachineInfo& info) {
@@ -81,8 +80,8 @@ TEST_F(DriverLocations, ADriverThatOpensServesTheTable) {
 TEST_F(DriverLocations, TheOtherRegistryViewWhereTheOwnHasNoLocation) {
   const REGSAM other = OtherRegistryView();
   ASSERT_NE(0u, other) << "these tests run on 64-bit wine";
-  kcctest::RegistryKeyGuard otherServices(HKEY_LOCAL_MACHINE, kServices, other);
-  kcctest::RegistryKeyGuard otherVxds(HKEY_LOCAL_MACHINE, kVxds, other);
+  kcctest::RegistryKeyGuard otherServices(HKEY_LOCAL_MACHINE, kSharedServicesKey, other);
+  kcctest::RegistryKeyGuard otherVxds(HKEY_LOCAL_MACHINE, kSharedVxdsKey, other);
   ASSERT_TRUE(otherServices.DeleteKey() && otherVxds.DeleteKey());
   {
     CMachineInfo info;
@@ -184,26 +183,26 @@ TEST_F(DriverLocations, AnUnterminated260ByteValueIsUnreadable) {
 
 TEST_F(DriverLocations, RegistryStringCodes) {
   char buffer[260];
-  EXPECT_EQ(1, CMachineInfo::ReadRegistryString(HKEY_LOCAL_MACHINE, kServices, "boardinfo", buffer));
+  EXPECT_EQ(1, CMachineInfo::ReadRegistryString(HKEY_LOCAL_MACHINE, kSharedServicesKey, "boardinfo", buffer));
   ASSERT_TRUE(m_services.SetString("other", "x"));
-  EXPECT_EQ(2, CMachineInfo::ReadRegistryString(HKEY_LOCAL_MACHINE, kServices, "boardinfo", buffer));
+  EXPECT_EQ(2, CMachineInfo::ReadRegistryString(HKEY_LOCAL_MACHINE, kSharedServicesKey, "boardinfo", buffer));
 
   ASSERT_TRUE(m_services.SetString("boardinfo", "C:\\Varnel\\boardinfo.sys"));
   memset(buffer, 'x', sizeof(buffer));
-  EXPECT_EQ(0, CMachineInfo::ReadRegistryString(HKEY_LOCAL_MACHINE, kServices, "boardinfo", buffer));
+  EXPECT_EQ(0, CMachineInfo::ReadRegistryString(HKEY_LOCAL_MACHINE, kSharedServicesKey, "boardinfo", buffer));
   EXPECT_STREQ("C:\\Varnel\\boardinfo.sys", buffer);
 
   ASSERT_TRUE(m_services.SetString("boardinfo", std::string(259, 'a'))); // 260 bytes with its NUL
-  EXPECT_EQ(0, CMachineInfo::ReadRegistryString(HKEY_LOCAL_MACHINE, kServices, "boardinfo", buffer));
+  EXPECT_EQ(0, CMachineInfo::ReadRegistryString(HKEY_LOCAL_MACHINE, kSharedServicesKey, "boardinfo", buffer));
   EXPECT_EQ(259u, strlen(buffer));
 
   ASSERT_TRUE(m_services.SetString("boardinfo", std::string(260, 'a'))); // longer than the buffer
-  EXPECT_EQ(2, CMachineInfo::ReadRegistryString(HKEY_LOCAL_MACHINE, kServices, "boardinfo", buffer));
+  EXPECT_EQ(2, CMachineInfo::ReadRegistryString(HKEY_LOCAL_MACHINE, kSharedServicesKey, "boardinfo", buffer));
 
   char unterminated[260];
   memset(unterminated, 'b', sizeof(unterminated));
   ASSERT_TRUE(m_services.SetBytes("boardinfo", REG_BINARY, unterminated, sizeof(unterminated)));
-  EXPECT_EQ(2, CMachineInfo::ReadRegistryString(HKEY_LOCAL_MACHINE, kServices, "boardinfo", buffer));
+  EXPECT_EQ(2, CMachineInfo::ReadRegistryString(HKEY_LOCAL_MACHINE, kSharedServicesKey, "boardinfo", buffer));
   EXPECT_EQ('\0', buffer[0]) << "nothing of an unusable value is left behind";
 }
 

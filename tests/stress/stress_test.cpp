@@ -2,6 +2,7 @@
 // the driver's service stopped while the program walks its table.
 #include "framework/handles.h"
 #include "res/resource.h"
+#include "sources/machine_paths.h"
 #include "tests/driver/driver_service.h"
 #include "tests/sources/registry_guard.h"
 #include "tests/support/win32_support.h"
@@ -137,7 +138,7 @@ struct Shown {
 // service stops while the driver holds the third request (the processor): the walk ends there, and
 // the dialog shows what the first two structures gave, with the fall-backs for the rest.
 TEST_F(Stress, DriverStoppedInTheMiddleOfAWalkLeavesWhatWasRead) {
-  RegistryKeyGuard location(HKEY_LOCAL_MACHINE, "SOFTWARE\\Varnel Corporation\\Shared Info\\Shared Services");
+  RegistryKeyGuard location(HKEY_LOCAL_MACHINE, kSharedServicesKey);
   ASSERT_TRUE(location.SetString("boardinfo", "boardinfo"));
   const std::wstring table = drivertest::SamplePath("varnel-notebook.bin");
   std::string error;

@@ -32,8 +32,8 @@ once() {
   grep -E $'^(run|step)\t' "$work/once" | tee -a "$work/$name.$round.runs" >> "$work/$name.runs"
 }
 # The program's steps that are the platform's calls: OLE, the named objects and the watcher thread, the
-# driver's requests, WMI's connection, queries and release (its worker's end), the INI file. The rest, from entry to visible, is the
-# program's own code and what the bare dialog does as well.
+# driver's requests, WMI's connection, queries and release (its worker's end), the INI file. The rest, from
+# entry to visible, is the program's own code and what the bare dialog does as well.
 platform_steps="ole,observer,machine walk,wmi connect,memory query,cache query,computer query,bios query,os query,oeminfo,wmi released"
 # figures NAME: launchtime's own summary (medians, quartiles, extremes, steps) of the lines in $work/NAME.runs.
 figures() {
