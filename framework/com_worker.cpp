@@ -15,6 +15,7 @@ struct ComWorker::Channel {
   UniqueHandle ready{::CreateEventW(nullptr, FALSE, FALSE, nullptr)}; // a call is waiting (none: the end)
   UniqueHandle done{::CreateEventW(nullptr, FALSE, FALSE, nullptr)};  // the call returned
   ComCall* call = nullptr;
+  ComCall* last = nullptr; // owned: made on the thread before it leaves the apartment
   bool outOfMemory = false;
   volatile LONG state = kMaking;
   volatile LONG owners = 2;
@@ -24,17 +25,25 @@ struct ComWorker::Channel {
   }
 };
 
+namespace {
+// Out of memory inside a call is the caller's to hear of, if it still waits.
+bool MakeCall(ComCall& call) {
+  try {
+    call.Make();
+    return true;
+  } catch (...) { // only std::bad_alloc is thrown in calls: BSTRs and texts that cannot be allocated
+    return false;
+  }
+}
+} // namespace
+
 DWORD WINAPI ComWorker::ThreadMain(void* parameter) {
   Channel* channel = static_cast<Channel*>(parameter);
   const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   while (::WaitForSingleObject(channel->ready.Get(), INFINITE) == WAIT_OBJECT_0) {
     ComCall* call = channel->call;
     if (!call) break;
-    try {
-      call->Make();
-    } catch (...) { // only std::bad_alloc is thrown in calls: BSTRs and texts that cannot be allocated
-      channel->outOfMemory = true;
-    }
+    if (!MakeCall(*call)) channel->outOfMemory = true;
     // A caller that stopped waiting left the call (and the end) to this thread.
     if (::InterlockedExchange(&channel->state, kReturned) == kAbandoned) {
       delete call;
@@ -42,6 +51,10 @@ DWORD WINAPI ComWorker::ThreadMain(void* parameter) {
     }
     ::SetEvent(channel->done.Get());
   }
+  // What the calls obtained lives in this apartment: it is let go here, before the apartment is left.
+  if (channel->last) MakeCall(*channel->last);
+  delete channel->last;
+  channel->last = nullptr;
   if (SUCCEEDED(com)) ::CoUninitialize();
   channel->Release();
   return 0;
@@ -50,11 +63,14 @@ DWORD WINAPI ComWorker::ThreadMain(void* parameter) {
 bool ComWorker::Start() {
   Channel* channel = new Channel();
   if (channel->ready && channel->done) {
+    channel->last = m_last;
     m_thread.Reset(::CreateThread(nullptr, 0, &ComWorker::ThreadMain, channel, 0, nullptr));
     if (m_thread) {
       m_channel = channel;
+      m_last = nullptr;
       return true;
     }
+    channel->last = nullptr;
   }
   delete channel;
   return false;
@@ -86,14 +102,13 @@ CallResult ComWorker::Run(ComCall& call) {
 }
 
 ComWorker::~ComWorker() {
-  if (!m_thread || m_abandoned) {
-    delete m_last;
-  } else {
-    // The last call, then the end; with nothing left of the budget the thread finishes them on its own.
-    m_channel->state = kAbandoned;
-    m_channel->call = m_last;
+  delete m_last; // set only while no thread took it
+  if (m_thread && !m_abandoned) {
+    // The end; with nothing left of the budget the thread makes its last call on its own.
+    m_channel->call = nullptr;
     ::SetEvent(m_channel->ready.Get());
     ::WaitForSingleObject(m_thread.Get(), m_budget.Left());
   }
+  // A call that ran out ends the thread when it returns, if it ever does.
   if (m_channel) m_channel->Release();
 }

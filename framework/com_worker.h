@@ -40,12 +40,14 @@ enum class CallResult {
 };
 
 // One thread in COM's multithreaded apartment that makes the calls it is given, one at a time, in order. The
-// objects they obtain live in that apartment: only calls made there touch them, and the last call releases them.
+// objects they obtain live in that apartment: only calls made there touch them, and the thread's last call,
+// made there before it leaves the apartment, releases them.
 class ComWorker {
 public:
-  // `last` (owned) is the call the thread makes before it ends, whatever the budget says.
+  // `last` (owned) is the call the thread makes before it ends: when told to end, or when a call that ran out
+  // returns. A thread that never started obtained nothing: then `last` is only deleted.
   ComWorker(CallBudget& budget, ComCall* last) : m_budget(budget), m_last(last) {}
-  // Hands the thread its last call and lets it end; waits for that only within what the budget has left.
+  // Tells the thread to end; waits for that only within what the budget has left.
   ~ComWorker();
   ComWorker(const ComWorker&) = delete;
   ComWorker& operator=(const ComWorker&) = delete;
@@ -61,7 +63,7 @@ private:
   bool Start();
 
   CallBudget& m_budget;
-  ComCall* m_last;
+  ComCall* m_last; // the thread's once it started
   Channel* m_channel = nullptr; // shared with the thread: whichever lets go second frees it
   UniqueHandle m_thread;
   bool m_abandoned = false;

@@ -36,7 +36,8 @@ std::vector<uint8_t> RsmbFromWmi(const WmiValue& data, const WmiValue& size, con
                                  const WmiValue& minor, const WmiValue& dmiRevision, const WmiValue& used20) {
   if (data.type != kWmiByteArrayType || data.bytes.empty() || data.bytes.size() > kMaxFirmwareTableBytes) return {};
   uint32_t length = static_cast<uint32_t>(data.bytes.size());
-  if (size.isNumber && size.number >= 0 && static_cast<uint64_t>(size.number) < length)
+  // A Size of 0 is no size given, not an empty table.
+  if (size.isNumber && size.number > 0 && static_cast<uint64_t>(size.number) < length)
     length = static_cast<uint32_t>(size.number);
   std::vector<uint8_t> blob(8 + static_cast<size_t>(length), 0);
   blob[0] = used20.isNumber && used20.number != 0 ? 1 : 0;

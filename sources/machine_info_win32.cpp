@@ -25,24 +25,30 @@ static_assert(kMachinePathBuffer == MAX_PATH, "the collector's buffers are MAX_P
 
 namespace {
 
-// The current directory while the driver's own directory is made current, given back on destruction.
+// The current directory while the driver's own directory is made current, given back on destruction. Kept in
+// wide characters: a directory named outside the ANSI code page is given back too.
 class CurrentDirectoryRestorer {
 public:
-  // The run-time library allocates as much as the directory needs (at least MAX_PATH).
-  CurrentDirectoryRestorer() : m_saved(::_getcwd(nullptr, 0), &::free) {}
+  CurrentDirectoryRestorer() {
+    const DWORD needed = ::GetCurrentDirectoryW(0, nullptr);
+    if (needed == 0) return;
+    m_saved.resize(needed);
+    const DWORD length = ::GetCurrentDirectoryW(needed, &m_saved[0]);
+    m_saved.resize(length < needed ? length : 0);
+  }
   ~CurrentDirectoryRestorer() {
-    if (m_saved && m_changed) ::_chdir(m_saved.get());
+    if (!m_saved.empty() && m_changed) ::SetCurrentDirectoryW(m_saved.c_str());
   }
   CurrentDirectoryRestorer(const CurrentDirectoryRestorer&) = delete;
   CurrentDirectoryRestorer& operator=(const CurrentDirectoryRestorer&) = delete;
-  bool Saved() const { return m_saved != nullptr; }
+  bool Saved() const { return !m_saved.empty(); }
   bool Change(const std::string& directory) {
     m_changed = ::_chdir(directory.c_str()) == 0;
     return m_changed;
   }
 
 private:
-  std::unique_ptr<char, void (*)(void*)> m_saved;
+  std::wstring m_saved;
   bool m_changed = false;
 };
 

@@ -251,7 +251,7 @@ CWmiData::CWmiData(CallBudget* budget)
     : m_ownBudget(budget ? nullptr : new CallBudget(kBudgetMs)), m_interfaces(new WmiInterfaces()),
       m_worker(budget ? *budget : *m_ownBudget, new ReleaseCall(m_interfaces, true)) {}
 
-// The worker's last call releases whatever is still held, most recently obtained first.
+// The worker makes the last call before it leaves its apartment: whatever is still held goes, newest first.
 CWmiData::~CWmiData() { m_interfaces->Release(); }
 
 template <typename Call>

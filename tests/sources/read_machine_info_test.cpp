@@ -30,7 +30,7 @@ protected:
   }
   // The driver's side alone: where no device opens, ReadMachineInfo goes on to the firmware table.
   int Read(CMachineInfo& info) {
-    const std::string before = kcctest::CurrentDirectory();
+    const std::wstring before = kcctest::CurrentDirectory();
     const int status = info.ReadDriverTable();
     EXPECT_EQ(before, kcctest::CurrentDirectory()) << "the current directory is restored";
     return status;
@@ -131,19 +131,22 @@ TEST_F(DriverLocations, NameWithoutBackslashOpensInTheCurrentDirectory) {
   EXPECT_EQ(25, Read(info)); // the first location wins; the second would have given 24
 }
 
+// From a directory whose name the ANSI code page cannot spell: it is current again afterwards.
 TEST_F(DriverLocations, FullPathChangesAndRestoresTheDirectory) {
   char system[MAX_PATH];
   ASSERT_NE(0u, ::GetSystemDirectoryA(system, MAX_PATH));
   ASSERT_TRUE(m_services.SetString("boardinfo", std::string(system) + "\\" + kMissingDevice + ".sys"));
-  char temp[MAX_PATH];
-  ASSERT_NE(0u, ::GetTempPathA(MAX_PATH, temp));
-  const std::string start = kcctest::CurrentDirectory();
-  ASSERT_TRUE(::SetCurrentDirectoryA(temp));
-  const std::string before = kcctest::CurrentDirectory();
+  wchar_t temp[MAX_PATH];
+  ASSERT_NE(0u, ::GetTempPathW(MAX_PATH, temp));
+  const std::wstring start = kcctest::CurrentDirectory();
+  const std::wstring unspellable = std::wstring(temp) + L"kcc-\x0416\x4E2D\x263A";
+  ASSERT_TRUE(::CreateDirectoryW(unspellable.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+  ASSERT_TRUE(::SetCurrentDirectoryW(unspellable.c_str()));
   CMachineInfo info;
   EXPECT_EQ(25, Read(info));
-  EXPECT_EQ(before, kcctest::CurrentDirectory());
-  ::SetCurrentDirectoryA(start.c_str());
+  EXPECT_EQ(unspellable, kcctest::CurrentDirectory());
+  ::SetCurrentDirectoryW(start.c_str());
+  ::RemoveDirectoryW(unspellable.c_str());
 }
 
 TEST_F(DriverLocations, DirectoryThatCannotBeMadeCurrentIs24) {

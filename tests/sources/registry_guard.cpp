@@ -174,11 +174,10 @@ bool FileGuard::Remove() {
   return removed;
 }
 
-std::string CurrentDirectory() {
-  char* directory = ::_getcwd(nullptr, 0);
-  std::string text = directory ? directory : "";
-  free(directory);
-  return text;
+std::wstring CurrentDirectory() {
+  wchar_t directory[MAX_PATH * 2] = {};
+  const DWORD length = ::GetCurrentDirectoryW(ARRAYSIZE(directory), directory);
+  return std::wstring(directory, length < ARRAYSIZE(directory) ? length : 0);
 }
 
 } // namespace kcctest

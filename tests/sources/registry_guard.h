@@ -69,8 +69,8 @@ private:
   std::string m_content;
 };
 
-// The current directory, as the run-time library sees it.
-std::string CurrentDirectory();
+// The current directory, whatever its name's characters.
+std::wstring CurrentDirectory();
 
 } // namespace kcctest
 

@@ -386,6 +386,9 @@ INSTANTIATE_TEST_SUITE_P(
                                  WmiCase(Raw(kTable, WmiNumber(kI4, static_cast<int64_t>(kBios.size() + 10))))},
                     FirmwareCase{"WmiSizeNegative", {}, kBlob.size(), 31, L"VGN-X90", 0,
                                  WmiCase(Raw(kTable, WmiNumber(kI4, -1)))},
+                    // 0 is no size given: the array is the table.
+                    FirmwareCase{"WmiSizeZero", {}, kBlob.size(), 31, L"VGN-X90", 0,
+                                 WmiCase(Raw(kTable, WmiNumber(kI4, 0)))},
                     FirmwareCase{"WmiSizeAsText", {}, kBlob.size(), 31, L"VGN-X90", 0,
                                  WmiCase(Raw(kTable, WmiText(L"12")))},
                     // Wine's WMI: SMBiosData is null. No array, an empty one, or bytes of another type: nothing.

@@ -60,6 +60,10 @@ public:
   }
   ULONG Add() { return static_cast<ULONG>(++m_refs); }
   ULONG Drop() {
+    // Whether this thread is still in the multithreaded apartment: initialising it again only counts then.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (SUCCEEDED(com)) ::CoUninitialize();
+    g_record.releases.push_back(ReleaseSite{m_name, ::GetCurrentThreadId(), com == S_FALSE});
     const LONG refs = --m_refs;
     if (refs == 0) delete this;
     return static_cast<ULONG>(refs);
@@ -145,6 +149,13 @@ public:
     if (!objects || !returned || count != 1) return WBEM_E_INVALID_PARAMETER;
     *returned = 0;
     if (m_calls++ == g_script.hangAtNext) HangIf(Hang::kNext);
+    if (g_script.nextTimesOut != TimedOut::kNever) {
+      const DWORD late[] = {0, 0, 30, 1500};
+      if (g_script.nextTimesOut != TimedOut::kAtOnce)
+        ::Sleep(static_cast<DWORD>(timeout) + late[static_cast<int>(g_script.nextTimesOut)]);
+      ::InterlockedExchange(&g_record.nextTimedOut, 1);
+      return WBEM_S_TIMEDOUT;
+    }
     if (m_position == g_script.failNextAt) return g_script.nextFailure;
     if (m_position >= g_script.instances.size()) return WBEM_S_FALSE;
     objects[0] = new FakeObject(m_position, g_script.instances[m_position]);
@@ -245,6 +256,7 @@ public:
     *object = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
     if (FAILED(g_script.create)) return g_script.create;
+    g_record.creatorThread = ::GetCurrentThreadId();
     FakeLocator* locator = new FakeLocator();
     const HRESULT hr = locator->QueryInterface(riid, object);
     locator->Release();

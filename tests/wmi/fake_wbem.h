@@ -38,6 +38,9 @@ using FakeInstance = std::vector<std::pair<std::wstring, FakeValue>>;
 
 // Where a fake stops answering until Release() (a WMI that hangs).
 enum class Hang { kNone, kConnectServer, kExecQuery, kNext, kGet };
+// When Next gives up with WBEM_S_TIMEDOUT and no object: at once, just after the timeout it was given ran out,
+// or long after it.
+enum class TimedOut { kNever, kAtOnce, kJustAfter, kLongAfter };
 
 struct Script {
   HRESULT create = S_OK; // the class object's CreateInstance
@@ -52,6 +55,15 @@ struct Script {
   HRESULT nextFailure = WBEM_E_FAILED;
   Hang hang = Hang::kNone;
   size_t hangAtNext = 0; // with Hang::kNext: the Next call (0 = the first) that hangs
+  TimedOut nextTimesOut = TimedOut::kNever;
+};
+
+// One Release of a fake object: on which thread, and whether that thread was still in COM's multithreaded
+// apartment then.
+struct ReleaseSite {
+  std::wstring object;
+  DWORD thread = 0;
+  bool inApartment = false;
 };
 
 struct Record {
@@ -72,6 +84,9 @@ struct Record {
   std::vector<std::wstring> getNames;
   bool getNamesAreBstrs = true, getAskedTypeOrFlavor = false;
   LONG getFlags = 0;
+  DWORD creatorThread = 0; // where the locator was made
+  std::vector<ReleaseSite> releases;
+  LONG nextTimedOut = 0; // a Next gave up with WBEM_S_TIMEDOUT
 };
 
 extern Script g_script;

@@ -690,4 +690,48 @@ INSTANTIATE_TEST_SUITE_P(
                       HangCase{"Get", fakewmi::Hang::kGet, 0, 1, 1, nullptr, 0}),
     [](const ::testing::TestParamInfo<HangCase>& info) { return info.param.name; });
 
+// A Next that gives up with WBEM_S_TIMEDOUT, at once or after the caller stopped waiting: the first Next's box,
+// nothing asked again, and every object let go on the worker while it is still in its apartment, however late the
+// call returns (just after the budget, while the caller still holds the object; long after it was destroyed).
+class CWmiDataTimedOut : public CWmiDataFake, public ::testing::WithParamInterface<fakewmi::TimedOut> {};
+
+TEST_P(CWmiDataTimedOut, EveryObjectIsReleasedInItsApartment) {
+  g_script.nextTimesOut = GetParam();
+  OneInstance({{L"Capacity", fakewmi::Bstr(L"1")}});
+  MessageBoxAnswerer watcher(::GetCurrentThreadId());
+  CallBudget budget(300);
+  {
+    CWmiData wmi(&budget);
+    ASSERT_EQ(1, wmi.Connect());
+    EXPECT_EQ(0, wmi.Query(L"Win32_PhysicalMemory"));
+    EXPECT_TRUE(wmi.RanOut());
+    EXPECT_EQ(0, wmi.Query(L"Win32_BIOS")) << "not asked again";
+    if (GetParam() == fakewmi::TimedOut::kJustAfter) {
+      // The late call returns while this object still lives, as it does behind the Next box.
+      for (int i = 0; i < 300 && !::InterlockedCompareExchange(&g_record.nextTimedOut, 0, 0); ++i) ::Sleep(10);
+      ::Sleep(100);
+    }
+  }
+  for (int i = 0; i < 400 && g_record.live != 0; ++i) ::Sleep(10);
+  ASSERT_EQ(0, g_record.live);
+  ASSERT_EQ(1u, watcher.Boxes().size());
+  EXPECT_EQ(std::wstring(kNextError) + L"Select * From Win32_PhysicalMemory", watcher.Boxes()[0].text);
+  ASSERT_NE(0u, g_record.creatorThread);
+  ASSERT_FALSE(g_record.releases.empty());
+  for (const fakewmi::ReleaseSite& site : g_record.releases) {
+    EXPECT_EQ(g_record.creatorThread, site.thread) << site.object << " released on another thread";
+    EXPECT_TRUE(site.inApartment) << site.object << " released after the worker left its apartment";
+  }
+}
+
+std::string TimedOutName(const ::testing::TestParamInfo<fakewmi::TimedOut>& info) {
+  static const char* const names[] = {"Never", "AtOnce", "JustAfter", "LongAfter"};
+  return names[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Nexts, CWmiDataTimedOut,
+                         ::testing::Values(fakewmi::TimedOut::kAtOnce, fakewmi::TimedOut::kJustAfter,
+                                           fakewmi::TimedOut::kLongAfter),
+                         TimedOutName);
+
 } // namespace
