@@ -26,6 +26,29 @@ FakeValue R8(double value) {
   return v;
 }
 FakeValue Unknown(IUnknown* object) { FakeValue v; v.vt = VT_UNKNOWN; v.object = object; return v; }
+FakeValue ByteArray(std::vector<uint8_t> bytes, LONG lowerBound, UINT dimensions, VARTYPE element) {
+  FakeValue v;
+  v.vt = VT_ARRAY | VT_UI1;
+  v.bytes = std::move(bytes);
+  v.lowerBound = lowerBound;
+  v.dimensions = dimensions;
+  v.element = element;
+  return v;
+}
+
+namespace {
+// The bytes in a new SAFEARRAY of the value's shape: the first dimension holds them, any other has one element.
+SAFEARRAY* MakeArray(const FakeValue& v) {
+  SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(v.bytes.size()), v.lowerBound}, {1, 0}};
+  SAFEARRAY* array = ::SafeArrayCreate(v.element, v.dimensions, bounds);
+  void* data = nullptr;
+  if (array && SUCCEEDED(::SafeArrayAccessData(array, &data))) {
+    if (!v.bytes.empty()) __builtin_memcpy(data, v.bytes.data(), v.bytes.size());
+    ::SafeArrayUnaccessData(array);
+  }
+  return array;
+}
+} // namespace
 
 bool IsBstr(const wchar_t* text) {
   return text && ::SysStringLen(const_cast<BSTR>(text)) == static_cast<UINT>(::lstrlenW(text));
@@ -117,6 +140,7 @@ public:
       case VT_UI4: V_UI4(value) = static_cast<ULONG>(v.number); break;
       case VT_R8: __builtin_memcpy(&V_R8(value), &v.number, sizeof(double)); break;
       case VT_BOOL: V_BOOL(value) = v.number ? VARIANT_TRUE : VARIANT_FALSE; break;
+      case VT_ARRAY | VT_UI1: V_ARRAY(value) = MakeArray(v); break;
       case VT_UNKNOWN:
         V_UNKNOWN(value) = v.object;
         v.object->AddRef();

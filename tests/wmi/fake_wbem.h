@@ -21,6 +21,12 @@ struct FakeValue {
   std::wstring text;          // VT_BSTR, may hold null characters
   int64_t number = 0;         // VT_I2, VT_I4, VT_I8, VT_BOOL, VT_UI4, VT_R8
   IUnknown* object = nullptr; // VT_UNKNOWN: one reference handed out per Get
+  // VT_ARRAY | VT_UI1: the bytes, in a SAFEARRAY of this shape (its elements of type `element`, whatever
+  // the VARIANT says).
+  std::vector<uint8_t> bytes;
+  LONG lowerBound = 0;
+  UINT dimensions = 1;
+  VARTYPE element = VT_UI1;
 };
 
 FakeValue Bstr(std::wstring text);
@@ -33,6 +39,7 @@ FakeValue Empty();
 FakeValue UI4(uint32_t value);
 FakeValue R8(double value);
 FakeValue Unknown(IUnknown* object);
+FakeValue ByteArray(std::vector<uint8_t> bytes, LONG lowerBound = 0, UINT dimensions = 1, VARTYPE element = VT_UI1);
 
 using FakeInstance = std::vector<std::pair<std::wstring, FakeValue>>;
 

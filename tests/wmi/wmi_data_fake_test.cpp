@@ -378,6 +378,38 @@ TEST_F(CWmiDataFake, GetStringClearsAValueOfUnsupportedType) {
   EXPECT_EQ(1, object.Refs()) << "the VARIANT was not cleared";
 }
 
+// --- GetValue of a byte array (SMBiosData): only a one-dimensional array of bytes is read, whatever its bounds
+
+struct ByteArrayCase {
+  const char* name;
+  fakewmi::FakeValue value;
+  std::vector<uint8_t> bytes;
+};
+
+class CWmiDataByteArray : public CWmiDataFake, public ::testing::WithParamInterface<ByteArrayCase> {};
+
+TEST_P(CWmiDataByteArray, ReadsOneDimensionOfBytes) {
+  OneInstance({{L"SMBiosData", GetParam().value}});
+  CWmiData wmi;
+  Open(wmi, L"MSSmBios_RawSMBiosTables");
+  WmiValue value;
+  ASSERT_EQ(1, wmi.GetValue(L"SMBiosData", value));
+  EXPECT_EQ(kWmiByteArrayType, value.type);
+  EXPECT_EQ(GetParam().bytes, value.bytes);
+}
+
+const std::vector<uint8_t> kTableBytes = {0x00, 0x18, 0x00, 0x00, 0x7F, 0x04};
+
+INSTANTIATE_TEST_SUITE_P(
+    Arrays, CWmiDataByteArray,
+    ::testing::Values(ByteArrayCase{"FromZero", fakewmi::ByteArray(kTableBytes), kTableBytes},
+                      ByteArrayCase{"FromFive", fakewmi::ByteArray(kTableBytes, 5), kTableBytes},
+                      ByteArrayCase{"FromMinusThree", fakewmi::ByteArray(kTableBytes, -3), kTableBytes},
+                      ByteArrayCase{"TwoDimensions", fakewmi::ByteArray(kTableBytes, 0, 2), {}},
+                      ByteArrayCase{"TwoByteElements", fakewmi::ByteArray(kTableBytes, 0, 1, VT_UI2), {}},
+                      ByteArrayCase{"Empty", fakewmi::ByteArray({}), {}}),
+    [](const ::testing::TestParamInfo<ByteArrayCase>& info) { return std::string(info.param.name); });
+
 // --- GetNumber
 
 struct NumberCase {
