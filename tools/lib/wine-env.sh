@@ -88,12 +88,21 @@ wine_env_start() (
   wine_env_vars "$dir"
   if [ -f "$dir/env" ]; then wine_env_stop "$dir" || true; fi
   wine_env_make_prefix "$dir" || return 1
-  display=$(wine_env_free_display) || return 1
-  Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$dir/xvfb.log" 2>&1 &
+  # Xvfb takes a free display itself and names it once it serves it: two environments started at once never
+  # share one, and a slow start is waited for, not guessed at.
+  rm -f "$dir/display"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp </dev/null 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
   echo $! > "$dir/xvfb.pid"
-  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.05; done
+  for _ in $(seq 600); do
+    display=$(tr -dc 0-9 < "$dir/display")
+    [ -z "$display" ] || break
+    kill -0 "$(cat "$dir/xvfb.pid")" 2>/dev/null || break
+    sleep 0.05
+  done
+  [ -n "$display" ] || { echo "testenv: Xvfb did not start (see $dir/xvfb.log)" >&2; return 1; }
   export DISPLAY=:$display
-  wineserver -p </dev/null >"$dir/wineserver.log" 2>&1 || return 1
+  wineserver -p </dev/null >"$dir/wineserver.log" 2>&1 ||
+    { echo "testenv: wineserver did not start (see $dir/wineserver.log)" >&2; return 1; }
   # The first wine process starts services.exe and explorer.exe, which keep its pipes open for good: start
   # them here, on /dev/null, and not from a test whose output ctest waits for.
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
@@ -148,15 +157,6 @@ wine_env_vars() {
   export WINEPREFIX=$1/prefix WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
 }
 
-wine_env_free_display() {
-  local n
-  for n in $(seq 90 199); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { echo "$n"; return 0; }
-  done
-  echo "testenv: no free X display" >&2
-  return 1
-}
-
 # wine_env_make_prefix STATE_DIR: the prefix in $WINEPREFIX, unless it is ready from an earlier start.
 wine_env_make_prefix() {
   local prefix=$WINEPREFIX reg=$1/prefix-setup.reg view
@@ -168,7 +168,7 @@ wine_env_make_prefix() {
     cp -a "$KCC_PREFIX_TEMPLATE" "$prefix"
     return
   fi
-  wine wineboot -i </dev/null >/dev/null 2>&1 && wineserver -w || return 1
+  wine wineboot -i </dev/null >/dev/null 2>&1 && wineserver -w || { echo "testenv: wineboot failed in $prefix" >&2; return 1; }
   # This wine build does not find its own fonts.
   mkdir -p "$prefix/drive_c/windows/Fonts" || return 1
   cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
