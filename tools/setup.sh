@@ -8,7 +8,7 @@ packages=(cmake g++ clang libclang-rt-14-dev googletest g++-mingw-w64-i686 g++-m
 [ -z "${KCC_SETUP_PACKAGES:-}" ] || read -r -a packages <<<"$KCC_SETUP_PACKAGES"
 
 # apt's settings as APT_CONFIG may set them: which package database, which sources, whether apt only simulates.
-status=/var/lib/dpkg/status source_list= source_parts= simulate=false
+status=/var/lib/dpkg/status source_list=/etc/apt/sources.list source_parts=/etc/apt/sources.list.d/ simulate=false
 eval "$(apt-config shell status Dir::State::status/f source_list Dir::Etc::SourceList/f \
           source_parts Dir::Etc::SourceParts/d simulate APT::Get::Simulate/b)"
 missing=()
@@ -27,14 +27,15 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # An index that fails to download (a mirror in the middle of a sync) is one line of warning: apt goes on with
-# the lists it has. The failed addresses are kept to leave their suites out if the install cannot be resolved.
+# the lists it has, the older copy of that index or none. The failed addresses are kept to leave their suites
+# out if the install cannot be resolved.
 update_rc=0
 apt-get update -q 2>&1 | awk -v failed="$work/failed" '
   /^Err:/ { skip = 1; next }
   /^[EW]: Failed to fetch / {
     reason = $0; sub(/^[EW]: Failed to fetch [^ ]+ +/, "", reason); sub(/ *\[IP: [^]]*\]$/, "", reason)
     print $5 > failed
-    printf "setup: warning: %s failed to download (%s); going on without it\n", $5, reason > "/dev/stderr"
+    printf "setup: warning: %s failed to download (%s); going on with the lists apt has\n", $5, reason > "/dev/stderr"
     skip = 1; next
   }
   /^E: Some index files failed to download/ { next }
