@@ -21,7 +21,7 @@ if [ "$(id -u)" -ne 0 ] && [ "$simulate" != true ]; then
   echo "setup: missing packages (${missing[*]}); run as root to install them" >&2
   exit 1
 fi
-apt-config dump --no-empty --format '%v%n' APT::Architectures | grep -qx i386 || dpkg --add-architecture i386
+apt-config dump --no-empty --format '%v%n' APT::Architectures | grep -x i386 >/dev/null || dpkg --add-architecture i386
 export DEBIAN_FRONTEND=noninteractive
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
