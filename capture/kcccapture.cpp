@@ -446,6 +446,8 @@ RegistryCapture CaptureRegistry(const OSVERSIONINFOW& version, bool redact) {
     CaptureKey(key.path, 0, other && ownIs32Bit ? wow : plain, key.names, out);
     if (other) CaptureKey(key.path, other, ownIs32Bit ? plain : wow, key.names, out);
   }
+  // What Windows knows of the processor: one key in both views, and the processor row where the table names none.
+  CaptureKey(kCentralProcessorKeyW, 0, kCentralProcessorKeyW, {L"ProcessorNameString", L"~MHz"}, out);
   // Wine's setting for the Windows version the program saw, so that a replay reports the same one.
   const std::wstring wine = capture::WineVersionName(version.dwMajorVersion, version.dwMinorVersion);
   if (!wine.empty()) out.text += L"\r\n[HKEY_CURRENT_USER\\Software\\Wine]\r\n\"Version\"=\"" + wine + L"\"\r\n";
@@ -623,6 +625,11 @@ int Run(const std::wstring& folderPath, bool redact) {
     notes += L"Information reply: none\r\n";
   }
   notes += L"smbios.bin: " + tableSource + L"\r\n";
+  const auto origin = [](bool windows) {
+    return windows ? L"Windows' registry (CentralProcessor\\0 in registry.reg)" : L"the table";
+  };
+  notes += L"Processor: the name from " + std::wstring(origin(summary.processorFromWindows)) + L", the speed from " +
+           origin(summary.speedFromWindows) + L"\r\n";
   notes += L"WMI: " + std::wstring(wmi.connected ? L"connected" : L"did not connect") + L"\r\n";
   notes += L"OEM information: " +
            (oemCopied ? L"oeminfo.ini from " + oem.file : L"no oeminfo.ini at " + (oem.file.empty() ? L"(none)" : oem.file)) +

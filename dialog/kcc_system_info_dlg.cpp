@@ -140,6 +140,8 @@ void CKCCSystemInfoDlg::GatherSummary(SystemSummary& summary, const GatherHooks&
   CMachineInfo info;
   summary.walkStatus = info.ReadMachineInfo(hooks.walkCalls, &wmiBudget);
   summary.tableSource = info.m_tableSource;
+  summary.processorFromWindows = info.m_bCpuVersionFromWindows;
+  summary.speedFromWindows = info.m_bCpuSpeedFromWindows;
   info.FormatTexts();
   StepMark("machine walk");
 

@@ -15,6 +15,7 @@
 struct SystemSummary {
   int walkStatus = 0;     // the collector's: where the table walk ended (the lists do not show it)
   TableSource tableSource = TableSource::kNone; // which table it walked
+  bool processorFromWindows = false, speedFromWindows = false; // from Windows' registry, not the table
   bool connected = false; // WMI connected; without it the lists stay empty
   std::wstring processor, speed, memory, cache;
   std::wstring manufacturer, model, systemVersion, serialNumber, biosVersion, operatingSystem;

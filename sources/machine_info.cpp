@@ -16,6 +16,22 @@ void CMachineInfo::FormatTexts() {
     m_strCpuSpeed = WidenAnsi(FormatProcessorSpeed(static_cast<int16_t>(m_wCpuSpeed)));
 }
 
+void CMachineInfo::TakeWindowsProcessor(const WindowsProcessor& windows) {
+  constexpr wchar_t kSpace = L' ';
+  if (m_strCpuVersion.find_first_not_of(kSpace) == std::wstring::npos && windows.name) {
+    const size_t first = windows.name->find_first_not_of(kSpace);
+    if (first != std::wstring::npos) {
+      m_strCpuVersion = windows.name->substr(first, windows.name->find_last_not_of(kSpace) - first + 1);
+      m_bCpuVersionFromWindows = true;
+    }
+  }
+  // As for the table's speeds: 0 is none, and 32768 MHz or more is no speed a processor runs at.
+  if (m_wCpuSpeed == 0 && windows.mhz && *windows.mhz > 0 && *windows.mhz < 0x8000u) {
+    m_wCpuSpeed = static_cast<uint16_t>(*windows.mhz);
+    m_bCpuSpeedFromWindows = true;
+  }
+}
+
 namespace {
 // The correction gives at most 246 * 400 / 3 or 197 * 500 / 3, so the int is exact before the cut.
 int16_t KeepTo16Bits(double value) { return static_cast<int16_t>(static_cast<uint16_t>(static_cast<int>(value))); }

@@ -49,6 +49,12 @@ enum WalkStatus : int {
 // WMI's copy of the raw table; or none.
 enum class TableSource { kNone, kDriver, kFirmware, kWmi };
 
+// What Windows knows of the first processor, where it has it: its name (ProcessorNameString) and speed (~MHz).
+struct WindowsProcessor {
+  std::optional<std::wstring> name;
+  std::optional<uint32_t> mhz;
+};
+
 // Fetches one of Windows' copies of the table as an RSMB blob; empty when that copy gives nothing.
 using TableFetch = std::function<std::vector<uint8_t>()>;
 
@@ -73,6 +79,9 @@ public:
   void ReadOemInfo();
   void FormatTexts();
   static std::string FormatProcessorSpeed(int16_t speedMHz);
+  // After the walk: where no central processor gave a name (or only spaces), Windows' name without the spaces
+  // around it; where none gave a speed, Windows' speed if a processor runs at it. The firmware's always win.
+  void TakeWindowsProcessor(const WindowsProcessor& windows);
 
   // "%d.%02d.%03d%s", at most 127 characters; the build number is chosen by platform id.
   static std::wstring FormatOsVersion(const OsVersionRecord& version);
@@ -111,6 +120,8 @@ public:
   std::wstring m_strBiosVersion;
   std::wstring m_strCpuVersion;
   uint16_t m_wCpuSpeed;
+  bool m_bCpuVersionFromWindows = false; // the name came from TakeWindowsProcessor, not the table
+  bool m_bCpuSpeedFromWindows = false;   // the speed likewise
   std::wstring m_strCpuSpeed;
   int32_t m_nMemoryMB; // 32-bit: a 16-bit sum printed sizes above 32767 MB as negative numbers
   std::wstring m_strMemory;
@@ -126,6 +137,9 @@ public:
   // The driver's side of ReadMachineInfo: locates and opens the driver and walks through it; 21 to 25 when
   // no device opened.
   int ReadDriverTable(IDmiCallObserver* observer = nullptr);
+  // HKLM\HARDWARE\DESCRIPTION\System\CentralProcessor\0 as it is: a value that is missing or of another type
+  // is left out.
+  static WindowsProcessor ReadWindowsProcessor();
 #endif
 
 private:

@@ -143,8 +143,33 @@ int CMachineInfo::ReadMachineInfo(IDmiCallObserver* observer, CallBudget* wmiBud
   ReadOemInfo();
   std::unique_ptr<CallBudget> ownBudget;
   if (!wmiBudget) wmiBudget = (ownBudget = std::make_unique<CallBudget>(CWmiData::kBudgetMs)).get();
-  return WalkWindowsTables(ReadDriverTable(observer), &ReadWindowsFirmwareTable,
-                           [wmiBudget] { return ReadWmiSmbiosTable(*wmiBudget); }, observer);
+  const int status = WalkWindowsTables(ReadDriverTable(observer), &ReadWindowsFirmwareTable,
+                                       [wmiBudget] { return ReadWmiSmbiosTable(*wmiBudget); }, observer);
+  TakeWindowsProcessor(ReadWindowsProcessor());
+  return status;
+}
+
+WindowsProcessor CMachineInfo::ReadWindowsProcessor() {
+  WindowsProcessor processor;
+  RegistryKey key;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCentralProcessorKeyW, 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS)
+    return processor;
+  DWORD type = 0, size = 0;
+  if (::RegQueryValueExW(key.Get(), L"ProcessorNameString", nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+      type == REG_SZ && size <= 1024) {
+    std::wstring name(size / sizeof(wchar_t) + 1, L'\0');
+    if (::RegQueryValueExW(key.Get(), L"ProcessorNameString", nullptr, &type, reinterpret_cast<BYTE*>(&name[0]),
+                           &size) == ERROR_SUCCESS && type == REG_SZ) {
+      name.resize(::wcsnlen(name.c_str(), size / sizeof(wchar_t))); // with or without its terminator
+      processor.name = std::move(name);
+    }
+  }
+  DWORD mhz = 0;
+  size = sizeof(mhz);
+  if (::RegQueryValueExW(key.Get(), L"~MHz", nullptr, &type, reinterpret_cast<BYTE*>(&mhz), &size) == ERROR_SUCCESS &&
+      type == REG_DWORD && size == sizeof(mhz))
+    processor.mhz = mhz;
+  return processor;
 }
 
 int CMachineInfo::ReadDriverTable(IDmiCallObserver* observer) {

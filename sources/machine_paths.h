@@ -21,6 +21,9 @@ constexpr char kSharedVxdsKey[] = KCC_SHARED_VXDS_KEY;
 constexpr wchar_t kSharedServicesKeyW[] = L"" KCC_SHARED_SERVICES_KEY;
 constexpr wchar_t kSharedVxdsKeyW[] = L"" KCC_SHARED_VXDS_KEY;
 constexpr wchar_t kMemoryMethodKeyW[] = L"" KCC_MEMORY_METHOD_KEY;
+// Where Windows keeps what it knows of the first processor, written from the processor itself at every boot
+// (values "ProcessorNameString" and "~MHz"); one key in both registry views.
+constexpr wchar_t kCentralProcessorKeyW[] = L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
 
 // How oeminfo.ini is reached. Windows keeps it in the native system32, where 64-bit Windows itself reads it:
 // a 32-bit process there, whose system32 is redirected to SysWOW64, reads it through %windir%\Sysnative

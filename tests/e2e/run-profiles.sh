@@ -9,7 +9,7 @@
 # capture and all, under that locale (de_DE.UTF-8): wine takes the Windows UI language from LANG, and the
 # program shows that language's satellite. Then one folder is captured into again and again (a capture killed
 # in the middle among them), a folder holding a user's files is refused, and a real server's table from
-# ../shared/smbios/real is captured with /redact onto the desktop.
+# ../shared/smbios/real is captured with /redact onto the desktop, and a Hyper-V table shows the processor Windows names.
 #   run-profiles.sh BIN_DIR TEST_SATELLITE_DIR [PROFILE ...]
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -173,12 +173,27 @@ real_table() {
   round_trip "$profile" "$profile" "$captured" "$work/real.out"
 }
 
+# A table that breaks before its processor structures (Hyper-V generation 1): the processor row as Windows names
+# it, here the replay prefix's own (wine's, from /proc/cpuinfo), and a speed.
+processor_from_windows() {
+  local profile=$work/hyperv-gen1 name shown speed
+  mkdir -p "$profile" && ln -s "$top/../shared/smbios/real/microsoft-hyperv-gen1.bin" "$profile/smbios.bin"
+  KCC_BIN_DIR=$bin "$top/tools/replay" "$profile" > "$work/hyperv.out" 2> "$work/hyperv.err" ||
+    { echo "the replay failed:"; cat "$work/hyperv.err"; return 1; }
+  name=$(sed -n 's/^model name[[:space:]]*: *\(.*[^ ]\) *$/\1/p' /proc/cpuinfo | head -n 1)
+  shown=$(awk -F'\t' '$1 == "row" && $2 == 1001 && $3 == 0 { print $5 }' "$work/hyperv.out")
+  speed=$(awk -F'\t' '$1 == "row" && $2 == 1001 && $3 == 1 { print $5 }' "$work/hyperv.out")
+  [ -n "$name" ] && [ "$shown" = "$name" ] || { echo "processor row \"$shown\", Windows names \"$name\""; return 1; }
+  [[ $speed =~ ^[0-9.]+\ [MG]Hz$ ]] || { echo "processor speed row \"$speed\""; return 1; }
+}
+
 check "capturing again into one folder" again
 check "refusing a folder with the user's files" refused
 if [ ! -f "$top/../shared/smbios/real/supermicro-x9dbl.bin" ] || ! command -v dmidecode > /dev/null; then
-  echo "SKIP redacting a real server's table: no ../shared/smbios/real beside the checkout, or no dmidecode"
+  echo "SKIP redacting a real server's table and Hyper-V's processor: no ../shared/smbios/real beside the checkout, or no dmidecode"
 else
   check "redacting a real server's table onto the desktop" real_table
+  check "a table without processor structures shows the processor Windows names" processor_from_windows
 fi
 
 echo "e2e: $passed passed, $failed failed"

@@ -112,17 +112,24 @@ struct ProcessorCase {
   std::vector<Bytes> structures;
   const wchar_t* version;
   uint16_t speed;
+  WindowsProcessor windows = {}; // what Windows' registry says, taken after the walk
+  bool versionFromWindows = false, speedFromWindows = false;
 };
+
+const WindowsProcessor kWindows{L"  Intel(R) Core(TM) i5-8250U CPU @ 1.60GHz ", 1800u};
 
 class ProcessorInfo : public testing::TestWithParam<ProcessorCase> {};
 
 // Central processors (type 3) in populated sockets only; the last one's speed wins, its version only when it
-// names one.
+// names one. Then Windows' name and speed where the table gave none.
 TEST_P(ProcessorInfo, TakesTheLastCentralProcessor) {
   CMachineInfo info;
   for (const Bytes& structure : GetParam().structures) Parsed(structure).Into(info);
+  info.TakeWindowsProcessor(GetParam().windows);
   EXPECT_EQ(GetParam().version, info.m_strCpuVersion);
   EXPECT_EQ(GetParam().speed, info.m_wCpuSpeed);
+  EXPECT_EQ(GetParam().versionFromWindows, info.m_bCpuVersionFromWindows);
+  EXPECT_EQ(GetParam().speedFromWindows, info.m_bCpuSpeedFromWindows);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -146,7 +153,20 @@ INSTANTIATE_TEST_SUITE_P(
         ProcessorCase{"TwiceTheMaximumCounts",
                       {Processor(3, 1, 2300, {"first"}), Processor(3, 1, 4600, {"second"}, 0x41, 2300)}, L"second", 4600},
         ProcessorCase{"WithoutMaximumAnySpeedBelow32768Counts",
-                      {Processor(3, 1, 2300, {"first"}), Processor(3, 1, 32767, {"second"})}, L"second", 32767}),
+                      {Processor(3, 1, 2300, {"first"}), Processor(3, 1, 32767, {"second"})}, L"second", 32767},
+        // Windows' name and speed stand in only for what the table left out, the name without spaces around it.
+        ProcessorCase{"FirmwareNameAndSpeedWin", {Processor(3, 1, 2400, {"Xeon"})}, L"Xeon", 2400, kWindows},
+        ProcessorCase{"NameOnlyTakesWindowsSpeed", {Processor(3, 1, 0, {"Xeon"})}, L"Xeon", 1800, kWindows, false, true},
+        ProcessorCase{"SpeedOnlyTakesWindowsName", {Processor(3, 0, 2400, {})},
+                      L"Intel(R) Core(TM) i5-8250U CPU @ 1.60GHz", 2400, kWindows, true, false},
+        ProcessorCase{"NeitherTakesBoth", {}, L"Intel(R) Core(TM) i5-8250U CPU @ 1.60GHz", 1800, kWindows, true, true},
+        ProcessorCase{"FirmwareNameOfSpacesIsNone", {Processor(3, 1, 2400, {"   "})},
+                      L"Intel(R) Core(TM) i5-8250U CPU @ 1.60GHz", 2400, kWindows, true, false},
+        ProcessorCase{"WindowsNameEmpty", {}, L"", 1800, WindowsProcessor{L"", 1800u}, false, true},
+        ProcessorCase{"WindowsNameOfSpaces", {}, L"", 0, WindowsProcessor{L"  ", std::nullopt}},
+        ProcessorCase{"WindowsValuesMissing", {}, L"", 0, WindowsProcessor{}},
+        ProcessorCase{"WindowsSpeedZero", {}, L"AMD EPYC", 0, WindowsProcessor{L"AMD EPYC", 0u}, true, false},
+        ProcessorCase{"WindowsSpeedNoProcessorRunsAt", {}, L"", 0, WindowsProcessor{std::nullopt, 40000u}}),
     [](const testing::TestParamInfo<ProcessorCase>& info) { return std::string(info.param.name); });
 
 Bytes Module(uint8_t installed) { return Structure(6, 0x0C, 9).Byte(0x09, installed).Byte(0x0A, installed).WithStrings({"DIMM"}); }
