@@ -10,7 +10,10 @@
 # RFC 3161 time stamp from URL. Copies are signed, never BIN_DIR's files; a signing that fails packs nothing.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-usage() { echo "usage: tools/package.sh [--bin BIN_DIR] [--sign PFX [--password-file FILE] [--timestamp URL]] [OUT_DIR]" >&2; exit 2; }
+usage() {
+  echo "usage: tools/package.sh [--bin BIN_DIR] [--sign PFX [--password-file FILE] [--timestamp URL]] [OUT_DIR]" >&2
+  exit 2
+}
 fail() { echo "package: $*" >&2; exit 1; }
 bin= pfx= password= timestamp=
 while [ $# -gt 0 ]; do
@@ -49,7 +52,9 @@ if [ -n "$pfx" ]; then
   passin=pass:
   [ -z "$password" ] || passin=file:$password
   # Only the certificate is read here; the key stays in the file. Older Windows exports use legacy ciphers.
-  certificate() { openssl pkcs12 -in "$pfx" -passin "$passin" -clcerts -nokeys "$@" 2>/dev/null | openssl x509 -noout -text; }
+  certificate() {
+    openssl pkcs12 -in "$pfx" -passin "$passin" -clcerts -nokeys "$@" 2>/dev/null | openssl x509 -noout -text
+  }
   text=$(certificate 2>/dev/null) || text=$(certificate -legacy 2>/dev/null) ||
     fail "cannot open $pfx with $([ -n "$password" ] && echo "the password in $password" || echo "no password")"
   grep -q 'Public Key Algorithm: rsaEncryption' <<< "$text" ||

@@ -128,10 +128,12 @@ programs() {
   # The signed zip's program in the same state shows the same rows.
   signed=$WINEPREFIX/drive_c/Program\ Files\ \(x86\)/KCCSystemInfo\ Signed
   mkdir -p "$signed"
-  if python3 -m zipfile -e "$signing/zip/$(basename "$zip")" "$signed" && start german-signed de_DE.UTF-8 "$signed/KCCSystemInfo.exe"; then
+  if python3 -m zipfile -e "$signing/zip/$(basename "$zip")" "$signed" &&
+     start german-signed de_DE.UTF-8 "$signed/KCCSystemInfo.exe"; then
     wine "$x64" /halt >/dev/null 2>&1
     check "the signed program ends on /halt" stop "$pid" 60
-    check "the signed program's rows are the unsigned one's" same unsigned signed "$work/german-i686.rows" "$work/german-signed.rows"
+    check "the signed program's rows are the unsigned one's" \
+      same unsigned signed "$work/german-i686.rows" "$work/german-signed.rows"
   else
     check "the signed program's dialog" false
   fi
@@ -202,11 +204,13 @@ sys.exit(0 if data.count(b"\n") == data.count(b"\r\n") > 0 else 1)' "$zip"
 certificate() {
   openssl req -x509 -newkey "${@:2}" -nodes -keyout "$signing/$1.key" -out "$signing/$1.pem" -days 2 \
       -subj "/CN=KCCSystemInfo release test $1" -addext extendedKeyUsage=codeSigning 2>/dev/null &&
-    openssl pkcs12 -export -inkey "$signing/$1.key" -in "$signing/$1.pem" -out "$signing/$1.pfx" -passout "file:$signing/password"
+    openssl pkcs12 -export -inkey "$signing/$1.key" -in "$signing/$1.pem" -out "$signing/$1.pfx" \
+      -passout "file:$signing/password"
 }
 signs() {
   certificate signer rsa:3072 &&
-    "$top/tools/package.sh" --bin "$win32/bin" --password-file "$signing/password" --sign "$signing/signer.pfx" "$signing/zip" >/dev/null
+    "$top/tools/package.sh" --bin "$win32/bin" --password-file "$signing/password" --sign "$signing/signer.pfx" \
+      "$signing/zip" >/dev/null
 }
 verifies() {
   local signed=$signing/zip/$(basename "$zip") file count=0
