@@ -107,7 +107,7 @@ capture_status() { sed -n 's/^replay: KCCCapture exited with status //p' "$1"; }
 # nothing left beside the folder).
 again() {
   local profile=$here/profiles/maker-method1 folder=$work/again serial=28291234-5007123
-  [ -d "$profile" ] || return 0
+  [ -d "$profile" ] || { echo "no profile $profile"; return 1; }
   cp -r "$profile" "$work/again-driver" && rm -f "$work/again-driver/expected.txt"
   cp -r "$work/again-driver" "$work/again-nodriver" && touch "$work/again-nodriver/no-driver-service"
   cp -r "$work/again-driver" "$work/again-held" && printf 'HoldRequest=3\r\nHoldMs=10000\r\n' > "$work/again-held/driver-faults"

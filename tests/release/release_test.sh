@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The release zip as Windows users run it: its i686 programs unpacked into "Program Files (x86)" of a 64-bit
 # (WoW64) prefix and started there, each start's rows (read through the program's own Ctrl+C) beside those of
-# the x86-64 build in the same state. Where this machine cannot run 32-bit programs, the i686 ones run in a
+# the x86-64 build in the same state; the zip signed with a throwaway certificate, every signature verified, and
+# its program started beside the unsigned one. Where this machine cannot run 32-bit programs, the i686 ones run in a
 # private user namespace whose binfmt_misc hands them to qemu-i386 (a minute or so a start); KCC_RELEASE_EMULATE=1
 # does so here too. --zip-only checks the zip alone, without wine.
 #   release_test.sh [--zip-only] DIST_DIR WIN32_BUILD WIN64_BUILD STATE_DIR
@@ -15,10 +16,11 @@ top=$(cd "$(dirname "$0")/../.." && pwd)
 . "$top/tools/lib/wine-env.sh"
 zip=$(ls "$dist"/KCCSystemInfo-*.zip 2>/dev/null | head -n 1)
 work=$state/work
+signing=$state.sign # the throwaway certificate and the zip signed with it
 failed=0 passed=0
 check() { # check NAME COMMAND...: one named expectation
   local name=$1; shift
-  if "$@"; then passed=$((passed + 1)); else echo "FAIL $name"; failed=$((failed + 1)); fi
+  if "$@"; then passed=$((passed + 1)); else echo "FAIL $name"; failed=$((failed + 1)); return 1; fi
 }
 same() { diff -u --label "$1" --label "$2" "$3" "$4"; }
 value() { awk -F'\t' -v label="$1" '$1 == "copied" && $2 == label { print $3; exit }' "$2"; } # value LABEL ROWS
@@ -123,10 +125,31 @@ programs() {
     check "the i686 program's dialog (German)" false
   fi
 
+  # The signed zip's program in the same state shows the same rows.
+  signed=$WINEPREFIX/drive_c/Program\ Files\ \(x86\)/KCCSystemInfo\ Signed
+  mkdir -p "$signed"
+  if python3 -m zipfile -e "$signing/zip/$(basename "$zip")" "$signed" &&
+     start german-signed de_DE.UTF-8 "$signed/KCCSystemInfo.exe"; then
+    wine "$x64" /halt >/dev/null 2>&1
+    check "the signed program ends on /halt" stop "$pid" 60
+    check "the signed program's rows are the unsigned one's" \
+      same unsigned signed "$work/german-i686.rows" "$work/german-signed.rows"
+  else
+    check "the signed program's dialog" false
+  fi
+
   # 3. The i686 KCCCapture in the same state; the replay follows outside.
-  with_locale de_DE.UTF-8 wine "$app\\KCCCapture.exe" 'C:\capture' > /dev/null 2> "$work/capture.err"
-  check "the i686 KCCCapture captures: $(tr -d '\r' < "$work/capture.err" | tail -n 1)" [ $? = 0 ]
-  rm -rf "$work/capture" && cp -r "$WINEPREFIX/drive_c/capture" "$work/capture"
+  captures() {
+    local status=0
+    with_locale de_DE.UTF-8 wine "$app\\KCCCapture.exe" 'C:\capture' > /dev/null 2> "$work/capture.err" || status=$?
+    [ "$status" = 0 ] && return 0
+    echo "KCCCapture exited with status $status:"
+    tr -d '\r' < "$work/capture.err"
+    return 1
+  }
+  check "the i686 KCCCapture captures" captures
+  rm -rf "$work/capture"
+  [ ! -d "$WINEPREFIX/drive_c/capture" ] || cp -r "$WINEPREFIX/drive_c/capture" "$work/capture"
 
   # 4. A 32-bit program's requests to the x86-64 driver serving a real table, the location in either view.
   table=$top/../shared/smbios/real/lenovo-thinkpad-t480.bin
@@ -173,6 +196,52 @@ check "README.txt has CR LF line ends only" python3 -c '
 import sys, zipfile
 data = zipfile.ZipFile(sys.argv[1]).read("README.txt")
 sys.exit(0 if data.count(b"\n") == data.count(b"\r\n") > 0 else 1)' "$zip"
+
+# ---- Signed with a throwaway code-signing certificate of the maker's kind (RSA 3072, a PKCS#12 file and its
+# password file): every program and DLL verifies against it, the zip holds what the unsigned one holds; a wrong
+# password and a key other than RSA pack nothing.
+# certificate NAME KEY...: a self-signed code-signing certificate of that key ($signing/NAME.pem) in NAME.pfx.
+certificate() {
+  openssl req -x509 -newkey "${@:2}" -nodes -keyout "$signing/$1.key" -out "$signing/$1.pem" -days 2 \
+      -subj "/CN=KCCSystemInfo release test $1" -addext extendedKeyUsage=codeSigning 2>/dev/null &&
+    openssl pkcs12 -export -inkey "$signing/$1.key" -in "$signing/$1.pem" -out "$signing/$1.pfx" \
+      -passout "file:$signing/password"
+}
+signs() {
+  certificate signer rsa:3072 &&
+    "$top/tools/package.sh" --bin "$win32/bin" --password-file "$signing/password" --sign "$signing/signer.pfx" \
+      "$signing/zip" >/dev/null
+}
+verifies() {
+  local signed=$signing/zip/$(basename "$zip") file count=0
+  python3 - "$zip" "$signed" <<'PY' || { echo "the signed zip does not hold what the unsigned one holds"; return 1; }
+import sys, zipfile
+unsigned, signed = (zipfile.ZipFile(path) for path in sys.argv[1:])
+sys.exit(unsigned.namelist() != signed.namelist() or unsigned.read("README.txt") != signed.read("README.txt"))
+PY
+  mkdir "$signing/files" && python3 -m zipfile -e "$signed" "$signing/files" || return 1
+  for file in "$signing/files"/*.exe "$signing/files"/*.dll; do
+    osslsigncode verify -CAfile "$signing/signer.pem" -in "$file" > "$file.verify" 2>&1 &&
+      grep -q '^Message digest algorithm *: SHA256' "$file.verify" || { cat "$file.verify"; return 1; }
+    count=$((count + 1))
+  done
+  echo "release: the signed zip's $count programs and DLLs verify against the throwaway certificate"
+}
+# refused NAME PASSWORD_FILE REASON: packing signed with NAME.pfx fails, saying REASON, and leaves no zip.
+refused() {
+  local status=0
+  "$top/tools/package.sh" --bin "$win32/bin" --sign "$signing/$1.pfx" --password-file "$2" "$signing/$1-refused" \
+    > /dev/null 2> "$signing/$1.err" || status=$?
+  [ "$status" != 0 ] && grep -q "$3" "$signing/$1.err" && ! compgen -G "$signing/$1-refused/*.zip" > /dev/null ||
+    { echo "status $status:"; cat "$signing/$1.err"; return 1; }
+}
+refuses_ecc() { certificate ecc ec -pkeyopt ec_paramgen_curve:P-256 && refused ecc "$signing/password" 'no RSA key'; }
+rm -rf "$signing" && mkdir -m 700 "$signing" && printf 'throwaway %s\n' "$RANDOM$RANDOM" > "$signing/password" &&
+  printf 'not the password\n' > "$signing/wrong"
+check "a zip signed with a throwaway RSA code-signing certificate" signs &&
+  check "every program and DLL of the signed zip verifies against that certificate" verifies
+check "a wrong password packs no zip" refused signer "$signing/wrong" 'cannot open'
+check "a key other than RSA packs no zip" refuses_ecc
 if [ -n "$zip_only" ]; then
   echo "release zip: $passed passed, $failed failed"
   [ "$failed" = 0 ]
@@ -200,9 +269,12 @@ read -r inside_passed inside_failed < "$work/programs.result" 2>/dev/null || { i
 passed=$((passed + inside_passed)) failed=$((failed + inside_failed))
 
 # ---- The capture of the i686 KCCCapture replays, with the x86-64 build, to the rows the i686 program showed.
-if [ -f "$work/capture/capture.txt" ]; then
-  KCC_BIN_DIR=$win64/bin with_locale de_DE.UTF-8 "$top/tools/replay" "$work/capture" > "$work/replay.txt" 2> "$work/replay.err"
-  check "the capture replays: $(tail -n 1 "$work/replay.err")" [ $? = 0 ]
+replays() {
+  [ -f "$work/capture/capture.txt" ] || { echo "no capture.txt: the i686 KCCCapture left no capture"; return 1; }
+  KCC_BIN_DIR=$win64/bin with_locale de_DE.UTF-8 "$top/tools/replay" "$work/capture" > "$work/replay.txt" 2> "$work/replay.err" ||
+    { cat "$work/replay.err"; return 1; }
+}
+if check "the capture of the i686 KCCCapture replays" replays; then
   awk -F'\t' -v OFS='\t' '$1 == "row" { print "copied", $4, $5 }' "$work/replay.txt" > "$work/replay.rows"
   check "its replay shows the i686 program's rows" same "i686 program" "replay of its capture" \
     "$work/german-i686.rows" "$work/replay.rows"
