@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake g++ clang libclang-rt-14-dev googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
           wine wine64 wine32:i386 fonts-wine fonts-droid-fallback fonts-baekmuk xvfb x11-utils xdotool
-          imagemagick dmidecode clang-tidy locales qemu-user-static)
+          imagemagick dmidecode clang-tidy locales qemu-user-static osslsigncode openssl)
 # Another list replaces it only for this script's own test.
 [ -z "${KCC_SETUP_PACKAGES:-}" ] || read -r -a packages <<<"$KCC_SETUP_PACKAGES"
 
