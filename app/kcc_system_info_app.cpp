@@ -17,7 +17,8 @@ namespace {
 const DWORD kRunnerUpWaitMs = 1500;
 }
 
-// The framework's one global application object; its constructor allocates only the instance name.
+// The framework's one global application object; its constructor names the program and the instance and opens
+// the two shutdown events.
 CKCCSystemInfoApp theApp; // NOLINT(cert-err58-cpp)
 
 CKCCSystemInfoApp::CKCCSystemInfoApp() : m_observe(L"VarnelSystemInfoGUI") {}

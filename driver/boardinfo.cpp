@@ -23,16 +23,12 @@
 //   HoldMs                DWORD   ... this many milliseconds (absent: 10000, at most 60000) before it completes.
 //                                 The auto-reset event \BaseNamedObjects\boardinfo-hold is set as the hold
 //                                 begins, so that a test can stop the service in the middle of a walk.
-// A walk starts at each information request on an open handle: the per-walk counters begin again there.
-// Each open handle (file object) has a walk of its own, so two programs may walk the table at once; in the
-// first structure request of a walk handle 0 means the table's first structure, in every later one the
-// structure whose handle is 0. The handle of the structure after the last one served means that structure,
-// any other handle the first structure holding it, so that a walk over repeated handles reaches every one.
+// Each open handle (file object) walks on its own, from its latest information request; the per-walk counters
+// begin again there (docs/firmware.md has the walk's rules).
 //
-// Requests: a length without a system buffer fails with STATUS_INVALID_USER_BUFFER, input shorter than its
-// function needs with STATUS_INVALID_PARAMETER, output shorter than the
-// reply header with STATUS_BUFFER_TOO_SMALL, another control code with STATUS_INVALID_DEVICE_REQUEST; an
-// unknown function code gets the one-byte reply 0x81. A non-zero structure status comes with next handle 0xFFFF.
+// A length without a system buffer fails with STATUS_INVALID_USER_BUFFER, short input with STATUS_INVALID_PARAMETER,
+// output too short for a reply's fixed part with STATUS_BUFFER_TOO_SMALL, another control code with
+// STATUS_INVALID_DEVICE_REQUEST; an unknown function gets the one-byte reply 0x81.
 #include <ntddk.h>
 
 #include "smbios/dmi_table.h"

@@ -59,8 +59,7 @@ HMODULE LoadSatellite(const wchar_t* directory, const wchar_t* stem, const wchar
   path += stem;
   path += language;
   path += L".dll";
-  // A data file, mapped without running anything: the one way that XP (which refuses
-  // LOAD_LIBRARY_AS_IMAGE_RESOURCE as an invalid parameter) and every later Windows share. The satellite
-  // holds only dialogs and strings, which FindResource reads from a data file as well.
+  // A data file, mapped without running anything: XP refuses LOAD_LIBRARY_AS_IMAGE_RESOURCE, and the satellite's
+  // dialogs and strings read from a data file as well.
   return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
 }

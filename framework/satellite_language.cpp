@@ -9,11 +9,9 @@ namespace {
 // Primary language ids (winnt.h's LANG_*), kept here so that the rule builds without <windows.h>.
 constexpr uint16_t kChinese = 0x04;
 
-// A regional variant reads its language's satellite: de-AT, de-CH, de-LU and de-LI the German one (Swiss
-// written German is standard German, and the texts use no ß), fr-CA, fr-BE and fr-CH the French one, every
-// Latin American Spanish the Spanish one (its wording is neutral: no Spain-only terms), it-CH the Italian
-// one. pt-PT reads the Brazilian satellite: the two differ in a few words and spellings ("operacional",
-// "operativo"), far less than either differs from English.
+// A regional variant reads its language's satellite (de-AT/CH/LU/LI: the texts use no ß; fr-CA/BE/CH; every
+// Latin American Spanish: no Spain-only terms; it-CH), and pt-PT the Brazilian one, which differs from it in a
+// few words ("operacional", "operativo"), far less than either differs from English.
 struct Primary {
   uint16_t language;
   const wchar_t* suffix;

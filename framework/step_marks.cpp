@@ -25,7 +25,7 @@ bool Enabled() {
   return g_enabled == 1;
 }
 
-// Decimal digits of a non-negative counter, without the C library: the bare dialog links none.
+// Decimal digits of a non-negative counter, by hand: the bare dialog uses none of the C library's formatting.
 int FormatCounter(LONGLONG value, char* out) {
   char digits[24];
   int n = 0;

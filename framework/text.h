@@ -20,7 +20,7 @@ std::wstring WidenAnsi(std::string_view text);
 std::string DecimalText(int64_t value, unsigned width = 0, char pad = ' ');
 
 #ifdef _WIN32
-// UTF-8 of a wide text, for files and consoles; a lone surrogate becomes U+FFFD.
+// UTF-8 of a wide text, for files and consoles; a lone surrogate becomes U+FFFD (from Vista on; XP encodes it).
 std::string NarrowUtf8(std::wstring_view text);
 #endif
 

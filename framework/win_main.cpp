@@ -26,10 +26,8 @@ namespace __gnu_cxx {
 void __verbose_terminate_handler() { std::abort(); }
 }
 
-// Strings and vectors report misuse through these. The library's own versions build exception
-// objects on its old copy-on-write string and pull in about 80 KB. A length beyond what can be
-// allocated is the allocation failure the program already handles; the rest are bugs that would
-// end it uncaught anyway.
+// Strings and vectors report misuse through these; the library's own pull in its copy-on-write string. Too long
+// a length is the allocation failure the program handles; the rest are bugs that would end it uncaught anyway.
 namespace std {
 void __throw_bad_alloc() { throw std::bad_alloc(); }
 void __throw_bad_array_new_length() { throw std::bad_array_new_length(); }

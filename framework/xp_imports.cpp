@@ -1,17 +1,14 @@
 // Stands in for the kernel32 functions that the static run-time library imports although Windows XP lacks them.
-//
-// winpthread, which the posix thread model links into every program, calls GetTickCount64 (Vista on)
-// through its import slot. Defining the slot here, in an object the program links directly, resolves
-// it before kernel32's import library is searched: the program then imports only what XP exports,
-// and a missing import can no longer keep it from starting.
+// winpthread calls GetTickCount64 (Vista on) through its import slot; defined here, the slot is resolved before
+// kernel32's import library is searched, so the program imports only what XP exports.
 #include <windows.h>
 
 namespace {
 
 typedef ULONGLONG(WINAPI* TickCount64Function)();
 
-// GetTickCount counts milliseconds in 32 bits and wraps every 49.7 days: count the wraps beside it.
-// Correct as long as it is asked at least once per wrap, which a running program's waits do.
+// GetTickCount wraps every 49.7 days: count the wraps beside it. Exact while it is asked at least once a wrap;
+// a wrap missed in between leaves the count monotonic but 2^32 ms short.
 ULONGLONG WidenedTickCount() {
   static LONGLONG s_last = 0; // high half: wraps seen; low half: the tick count last seen
   LONGLONG last = __atomic_load_n(&s_last, __ATOMIC_SEQ_CST);

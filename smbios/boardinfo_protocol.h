@@ -31,7 +31,7 @@ typedef struct BoardInfoInfoReply {
 
 typedef struct BoardInfoStructureRequest {
   uint16_t function; // BOARDINFO_GET_STRUCTURE
-  uint16_t handle;   // 0: the first structure
+  uint16_t handle;   // 0 in a walk's first request: the first structure
   uint16_t segment;  // low 16 bits of tableAddress >> 4
   uint16_t reserved;
 } BoardInfoStructureRequest;

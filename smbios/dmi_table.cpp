@@ -32,7 +32,7 @@ bool StartsWith(const uint8_t* image, size_t size, const char* tag) {
   return true;
 }
 
-// The table of a dump lies at the entry point's address, taken as a file offset (0x20 as dmidecode writes it).
+// The table at `address` taken as an offset into the image (0x20 in a dump), cut to what the image holds.
 bool PlaceTable(const uint8_t* image, size_t size, uint64_t address, uint64_t length, DmiImage* out) {
   if (address > size) return false;
   size_t available = size - static_cast<size_t>(address);
@@ -106,11 +106,8 @@ BoardInfoResult AnswerInformation(const BoardInfoServer* server, BoardInfoWalk* 
   return kBoardInfoReplied;
 }
 
-// Where the table holds `handle`, or table.count. Handle 0 is "the first structure" only while the walk
-// is at its start: real tables often begin with vendor structures and give a later one handle 0, and a
-// walk that comes back to handle 0 must get that one, not go round the table again. The handle of the
-// structure after the last one served means that structure: firmware repeats handles (vendor structures
-// sharing one), and the first structure holding the handle would send the walk back on itself.
+// Where the table holds `handle`, or table.count. Handle 0 is "the first structure" only at a walk's start, and
+// the structure after the last one served wins over an earlier one repeating its handle (docs/firmware.md).
 uint32_t FindStructure(const DmiTable& table, uint16_t handle, bool atStart, uint32_t following) {
   if (handle == 0 && atStart) return 0;
   if (following < table.count && table.entries[following].handle == handle) return following;

@@ -22,9 +22,8 @@ bool LocateRsmbTable(const uint8_t* blob, size_t size, DmiImage* out);
 
 // A dump's table follows its entry point at this offset, as dmidecode writes it.
 const uint32_t kDmiDumpTableOffset = 0x20;
-// Fills `header` (kDmiDumpTableOffset bytes) with the entry point of a dump whose table of `length` bytes and
-// `count` structures follows it: "_SM_" with its "_DMI_" part for versions below 3, "_SM3_" from 3.0 on and for
-// a table longer than 2.x can say. Checksums included.
+// Fills `header` (kDmiDumpTableOffset bytes) with a dump's entry point, checksums included: "_SM_" below
+// version 3, "_SM3_" from 3.0 on or for a table longer than 0xFFFF bytes.
 void WriteDmiDumpHeader(uint8_t major, uint8_t minor, uint32_t length, uint16_t count, uint8_t* header);
 
 // Bytes of the structure at `at` with its string set (double NUL included), or 0 when it is not complete
@@ -91,7 +90,7 @@ void InitBoardInfoServer(BoardInfoServer* server, const DmiTable& table, const B
 struct BoardInfoWalk {
   uint32_t structureRequests; // since this handle's latest information request
   uint32_t noStructureLeft;   // 0x83 answers still due for faults.noStructureHandle
-  uint32_t atStart;           // non-zero until the walk's first structure is served: handle 0 means "first"
+  uint32_t atStart;           // from an information request until a structure is served: handle 0 means "first"
   uint32_t following;         // index of the structure after the last one served; kBoardInfoNowhere before any
 };
 

@@ -10,9 +10,8 @@
 #include "smbios/dmi_table.h"
 #include "smbios/dmi_device.h"
 
-// Set up as DriverEntry sets up the driver, so that every rule of locating, indexing and answering is the
-// driver's: the program walks Windows' firmware table with it when no driver opens, and the tests, fuzzers
-// and tools serve their tables with it.
+// Set up as DriverEntry sets up the driver, so that the program's walk over Windows' own table and the tests',
+// fuzzers' and tools' tables follow the driver's every rule.
 class TableDevice : public IDmiDevice {
 public:
   enum ImageKind {

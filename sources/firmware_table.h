@@ -22,15 +22,12 @@ constexpr int kFirmwareTableAttempts = 3;
 using FirmwareTableGetter = std::function<uint32_t(void* buffer, uint32_t size)>;
 
 // The blob as the getter gives it, cut to the bytes it wrote; empty for no answer, a zero size, a size above
-// kMaxFirmwareTableBytes, a table that keeps growing, or no memory. What the blob holds is the table
-// logic's business (LocateRsmbTable), not this reader's.
+// kMaxFirmwareTableBytes, a table that keeps growing, or no memory. Its content is LocateRsmbTable's business.
 std::vector<uint8_t> FetchFirmwareTable(const FirmwareTableGetter& get);
 
-// The same table from WMI (root\WMI MSSmBios_RawSMBiosTables, XP SP2 on, where Windows has no
-// GetSystemFirmwareTable), its properties as they came, made into an RSMB blob so that it is walked as the
-// firmware table is. Empty unless SMBiosData is a byte array that passed its check. Size, where it is a number,
-// gives the table's length when it is shorter than the array (never longer: nothing past the array is read);
-// a version or DMI revision that is no number or does not fit a byte is 0.
+// WMI's copy (root\WMI MSSmBios_RawSMBiosTables, for 32-bit XP) as an RSMB blob: empty unless SMBiosData is a
+// byte array that passed its check; a positive Size shorter than the array cuts it; a header byte that is no
+// number or does not fit a byte is 0.
 std::vector<uint8_t> RsmbFromWmi(const WmiValue& data, const WmiValue& size, const WmiValue& major,
                                  const WmiValue& minor, const WmiValue& dmiRevision, const WmiValue& used20);
 

@@ -31,8 +31,8 @@ struct OsVersionRecord {
 // Where ReadMachineInfo stopped: no driver location (21, 22), no driver (23 to 25), a failed walk (26 to 30),
 // or the walk's end (31).
 enum WalkStatus : int {
-  kWalkNoLocationKey = 21,        // neither location key opens (the second's result)
-  kWalkNoLocationValue = 22,      // the second key has no readable value
+  kWalkNoLocationKey = 21,        // no location in either view; the own view's second key does not open
+  kWalkNoLocationValue = 22,      // no location in either view; the own view's second key has no readable value
   kWalkNoCurrentDirectory = 23,   // the current directory could not be kept
   kWalkNoDriverDirectory = 24,    // the driver's directory could not be made current
   kWalkNoDevice = 25,             // the device does not open
@@ -44,9 +44,7 @@ enum WalkStatus : int {
   kWalkComplete = 31,
 };
 
-// Which table the walk read: the boardinfo driver's; Windows' own copy of the firmware table, read when no
-// driver could be opened (a status of 21 to 25 on the driver's side); where Windows has none (32-bit XP),
-// WMI's copy of the raw table; or none.
+// Which table the walk read (WalkWindowsTables gives the order).
 enum class TableSource { kNone, kDriver, kFirmware, kWmi };
 
 // What Windows knows of the first processor, where it has it: its name (ProcessorNameString) and speed (~MHz).
@@ -65,10 +63,8 @@ public:
   CMachineInfo(const CMachineInfo&) = delete;
   CMachineInfo& operator=(const CMachineInfo&) = delete;
 
-  // A WalkStatus; m_tableSource says which table was walked. Without a boardinfo device, Windows' firmware
-  // table is walked instead, and where it gives nothing WMI's copy; the status is that walk's, and without
-  // either the driver's (21 to 25). An observer sees each of the walk's calls, to the driver or to the table
-  // served in-process. WMI waits within `wmiBudget` (one of its own when none is given).
+  // The WalkStatus of the table walked (m_tableSource), or the driver's 21 to 25 when no source gave one. The
+  // observer sees every call of the walk; WMI waits within `wmiBudget` (one of its own when none is given).
   int ReadMachineInfo(IDmiCallObserver* observer = nullptr, CallBudget* wmiBudget = nullptr);
   // The sources after the driver's walk, in their order: a driver that opened (a status above 25) keeps the
   // last word; else the firmware table, else WMI's table, each fetched only when the one before gave nothing.
@@ -86,13 +82,10 @@ public:
   // "%d.%02d.%03d%s", at most 127 characters; the build number is chosen by platform id.
   static std::wstring FormatOsVersion(const OsVersionRecord& version);
 
-  // The walk over an opened driver: information request, structure buffer, structure loop.
-  // Returns kWalkInformationFailed to kWalkStructureRefused for a failure, kWalkComplete at the end; parsed
-  // structures stay in the fields either way.
+  // kWalkComplete at the walk's end, else its failure (26 to 30); parsed structures stay in the fields either way.
   int WalkTable(IDmiDevice& device);
-  // The walk over an RSMB blob (GetSystemFirmwareTable's layout), served in-process by the driver's table
-  // logic. 0, with nothing changed, when the blob holds no complete structure; else the walk's status, and
-  // m_tableSource is `source`.
+  // The walk over an RSMB blob served in-process by the driver's table logic: 0, with nothing changed, when it
+  // holds no complete structure; else the walk's status, and m_tableSource is `source`.
   int WalkFirmwareTable(std::vector<uint8_t> blob, IDmiCallObserver* observer = nullptr,
                         TableSource source = TableSource::kFirmware);
 

@@ -10,9 +10,8 @@
 // The buffers the collector reads paths and registry values into.
 constexpr size_t kMachinePathBuffer = 260;
 
-// The maker's keys under HKEY_LOCAL_MACHINE, which the collector and the dialog read and the capture records:
-// where its DMI access driver is (value "boardinfo"; "boardinfo.vxd" under Shared VxDs) and its memory method.
-// One spelling each, in both widths.
+// The maker's keys under HKEY_LOCAL_MACHINE (driver location, memory method), spelt once for the collector, the
+// dialog and the capture.
 #define KCC_SHARED_SERVICES_KEY "SOFTWARE\\Varnel Corporation\\Shared Info\\Shared Services"
 #define KCC_SHARED_VXDS_KEY "SOFTWARE\\Varnel Corporation\\Shared Info\\Shared VxDs"
 #define KCC_MEMORY_METHOD_KEY "SOFTWARE\\Varnel Corporation\\KIVO Control Center\\KIVOinfo"
@@ -25,10 +24,8 @@ constexpr wchar_t kMemoryMethodKeyW[] = L"" KCC_MEMORY_METHOD_KEY;
 // (values "ProcessorNameString" and "~MHz"); one key in both registry views.
 constexpr wchar_t kCentralProcessorKeyW[] = L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
 
-// How oeminfo.ini is reached. Windows keeps it in the native system32, where 64-bit Windows itself reads it:
-// a 32-bit process there, whose system32 is redirected to SysWOW64, reads it through %windir%\Sysnative
-// (Vista on) or, where that alias is missing (XP x64, Server 2003 x64), with the redirection turned off around
-// the read; every other process from the system directory it is given.
+// How oeminfo.ini in the native system32 is reached: a 32-bit process on 64-bit Windows goes through Sysnative
+// (Vista on) or turns the redirection off (XP x64, Server 2003 x64, which lack the alias).
 enum class OemFileAccess { kSystemDirectory, kSysnative, kRedirectionOff };
 OemFileAccess ChooseOemFileAccess(bool wow64, uint32_t windowsMajorVersion);
 

@@ -15,14 +15,12 @@ struct OemInfoOrigin {
   bool fromRegistry = false; // the file gave neither text: OEMInformation did
 };
 
-// [General] Manufacturer and Model of oeminfo.ini in the native system32 (see ChooseOemFileAccess), each cut
-// to the buffer (`capacity` characters with the terminator, missing: empty); where the file gives neither,
-// both from HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\OEMInformation in the 64-bit view, where makers
-// record them from Vista on (32-bit Windows ignores the flag).
+// [General] Manufacturer and Model of oeminfo.ini in the native system32, each cut to `capacity` characters
+// with the terminator (missing: empty); where the file gives neither, both from OEMInformation.
 void ReadOemStrings(char* manufacturer, char* model, size_t capacity, OemInfoOrigin* origin = nullptr);
 void ReadOemStrings(wchar_t* manufacturer, wchar_t* model, size_t capacity, OemInfoOrigin* origin = nullptr);
 
-// The registry key of the OEM texts, and the view it is read in.
+// The registry key of the OEM texts under HKLM, read in the 64-bit view.
 extern const wchar_t kOemInformationKey[];
 
 #endif

@@ -37,9 +37,8 @@ void CMachineInfo::ParseSystemInfo(const SmbiosStructure& structure) {
 }
 
 namespace {
-// A current speed that no processor runs at: 32768 MHz or more (the speed text reads the word as signed), or
-// more than twice the structure's own maximum speed where it gives one. Some firmware lists one core so, a
-// Mac's 58141 MHz beside siblings at 2.2 GHz; the turbo speeds real tables list stay below 1.7 times it.
+// A current speed no processor runs at, as some firmware lists for one core: 32768 MHz or more (the speed text
+// reads the word as signed), or over twice the structure's own maximum (real turbo speeds stay below 1.7 times).
 bool ImplausibleSpeed(const SmbiosStructure& structure, uint16_t speed) {
   if (speed >= 0x8000u) return true;
   const std::optional<uint16_t> maximum = structure.Word(smbios::kProcessorMaxSpeed);
@@ -87,7 +86,7 @@ void CMachineInfo::DispatchStructure(const SmbiosStructure& structure) {
     ParseProcessorInfo(structure);
     break;
   case smbios::kMemoryModuleInformation: {
-    // The sum no longer wraps at 16 bits; it stops at the field's limit instead of overflowing.
+    // Stops at the field's limit rather than overflowing.
     const int64_t sum = static_cast<int64_t>(m_nMemoryMB) + GetMemoryModuleSize(structure);
     m_nMemoryMB = static_cast<int32_t>(sum > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max() : sum);
     break;

@@ -12,8 +12,7 @@ bool IsWow64();
 // there is only one view (32-bit Windows).
 REGSAM OtherRegistryView();
 
-// While it lives, this thread's file access to system32 is not redirected to SysWOW64 (XP x64 and Server
-// 2003 x64, which lack the Sysnative alias; the functions are looked up, 32-bit XP has none). Keep the scope
+// While it lives, this thread's system32 is not redirected to SysWOW64 (looked up: 32-bit XP lacks it). Keep it
 // to the one read: a DLL loaded meanwhile would be the 64-bit one.
 class Wow64RedirectionOff {
 public:

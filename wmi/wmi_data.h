@@ -14,13 +14,9 @@
 
 struct WmiInterfaces;
 
-// One query at a time, one instance at a time. Results: 1 success, 0 failure (outputs untouched
-// unless a method says otherwise).
-//
-// Every WMI call is made on a worker thread of the object's own (in COM's multithreaded apartment, where the
-// four interface pointers live) and waited for within a budget, shared by the connections of one gathering: a
-// winmgmt or provider that never answers costs at most that long, and once a call ran out nothing more is
-// waited for: the operations then fail at once, without their message boxes.
+// One query at a time, one instance at a time. Results: 1 success, 0 failure (outputs untouched unless a method
+// says otherwise). Each WMI call runs on the object's worker within a shared budget (docs/architecture.md): a
+// WMI that never answers costs at most that long, and after a call ran out the operations fail without boxes.
 class CWmiData : public CObject {
 public:
   // How long WMI may hold up one gathering in all, so that the dialog shows within seconds whatever WMI does.

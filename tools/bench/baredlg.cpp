@@ -31,16 +31,14 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   return FALSE;
 }
 
-// One function of each library that the program imports and this dialog would not, so that the loader
-// maps the same set into both before their entry points: under wine, loading ole32 alone changes how
-// long a first dialog takes, and that is the platform's, not the program's.
+// One function of each library the program imports and this dialog would not, so that the loader maps the same
+// set into both: under wine, loading ole32 alone changes how long a first dialog takes.
 const void* const kProgramImports[] = {reinterpret_cast<const void*>(&::SysStringLen),
                                        reinterpret_cast<const void*>(&::SHGetValueW),
                                        reinterpret_cast<const void*>(&::VerQueryValueW),
                                        reinterpret_cast<const void*>(&::RegCloseKey),
                                        reinterpret_cast<const void*>(&::OleInitialize)};
 
-// The satellite loaded as data only, as the program loads it.
 // Path of `name` in the exe's own folder; false when it does not fit. No C++ library: the baseline
 // should carry as little code as a program can.
 bool BesideExe(const wchar_t* name, wchar_t* path, DWORD size) {

@@ -7,7 +7,7 @@
 
 namespace bench {
 
-// One argument, quoted only when it needs it (empty, or holding a space, tab or quote); inside
+// One argument, quoted only when it needs it (empty, or holding white space or a quote); inside
 // quotes a run of backslashes is doubled before a quote and before the closing quote.
 std::wstring QuoteArgument(const std::wstring& argument);
 

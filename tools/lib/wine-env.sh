@@ -2,9 +2,8 @@
 #   . "$top/tools/lib/wine-env.sh"
 # A private prefix with its own Xvfb display and persistent wineserver, Unix paths as wine programs see them,
 # the registry settings the program reads, and the resource ids and caption that scripts drive it by.
-# Each function checks what it runs and returns non-zero on failure, with or without `set -e` in the caller:
-# errexit does not reach into a function called in a condition. Messages about the environment say
-# "testenv", the harness command's name for it.
+# A function returns non-zero when what it needs fails, also where the caller's `set -e` does not reach (a
+# function called in a condition). Messages about the environment say "testenv", the harness's name for it.
 
 kcc_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 # Where the program looks for the DMI access driver (the maker's installer writes this).
@@ -196,9 +195,8 @@ REGEDIT4
 
 REG
   wine regedit /S "$reg" >/dev/null 2>&1 || return 1
-  # Tahoma links to MS UI Gothic already (now Droid Sans Fallback); captions use Tahoma Bold. Droid Sans
-  # Fallback has no Latin letters: it takes them from Tahoma where it is asked for by name (under a Japanese or
-  # Chinese locale "MS Shell Dlg" stands for it: captions, message boxes).
+  # Captions use Tahoma Bold: it gets Tahoma's link to Droid Sans Fallback. Droid has no Latin letters: asked for
+  # by name (a Japanese or Chinese "MS Shell Dlg": captions, message boxes), it takes them from Tahoma.
   for view in 32 64; do
     wine reg add "HKLM\\$link" /v "Tahoma Bold" /t REG_MULTI_SZ /d 'DroidSansFallbackFull.ttf,Droid Sans Fallback' \
       /reg:$view /f >/dev/null 2>&1 || true
@@ -270,8 +268,8 @@ register_driver_location() {
 }
 
 # register_wmi_fixture DLL [FIXTURE]: DLL (the WMI fixture provider) answers for wine's WMI locator in
-# $WINEPREFIX, serving FIXTURE when one is named. /usr/bin/wine runs the 32-bit reg.exe: it writes the
-# 32-bit view, the only one wine's COM reads here.
+# $WINEPREFIX, serving FIXTURE when one is named. `wine` runs the reg.exe of its own bitness, which writes the
+# registry view that programs of that bitness (and their COM) read.
 register_wmi_fixture() {
   local dll fixture
   dll=$(windows_path "${1:?dll}") || return 1

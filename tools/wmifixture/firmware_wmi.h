@@ -12,7 +12,7 @@
 // Manufacturer and Model (type 1), Win32_BIOS SerialNumber (type 1) and SMBIOSBIOSVersion (type 0),
 // Win32_PhysicalMemory Capacity in bytes for each installed type 17 device, Win32_CacheMemory Level (3 for
 // the first level, 4 the second, 5 the third) and MaxCacheSize in KB for each type 7. Nothing when the
-// image holds no table. Strings are read as Latin-1 and written quoted, as they stand.
+// image holds no table. Strings are read as Latin-1 and written quoted, line breaks as spaces.
 std::optional<std::string> FirmwareWmiSections(const uint8_t* image, size_t size);
 
 #endif

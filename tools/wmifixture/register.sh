@@ -24,7 +24,7 @@ case $cmd in
     register_wmi_fixture "$dll" "${3:-}"
     ;;
   unregister)
-    # The same 32-bit view that register_wmi_fixture writes.
+    # The same view that register_wmi_fixture writes.
     reg add "$wmi_locator_key" /ve /d 'C:\windows\system32\wbem\wbemprox.dll' /f
     reg add "$wmi_locator_key" /v ThreadingModel /d Both /f
     reg delete "$wmi_fixture_key" /f || true
