@@ -394,7 +394,10 @@ Options ParseOptions(const std::vector<std::wstring>& arguments) {
     bool known = false;
     if (!argument.empty() && (argument[0] == L'/' || argument[0] == L'-')) {
       const std::wstring name = argument.substr(1);
-      if (SameName(name, L"redact")) known = options.redact = true;
+      bool* const flags[] = {&options.redact, &options.summary, &options.json};
+      const wchar_t* const names[] = {L"redact", L"summary", L"json"};
+      for (size_t i = 0; i < 3 && !known; ++i)
+        if (SameName(name, names[i])) known = *flags[i] = true;
     } else if (!argument.empty() && options.folder.empty()) {
       options.folder = argument;
       known = true;
@@ -404,7 +407,36 @@ Options ParseOptions(const std::vector<std::wstring>& arguments) {
       options.refused = argument.empty() ? L"\"\"" : argument;
     }
   }
+  // A summary goes to standard output: no folder. JSON is a form of the summary.
+  if (!options.usage && ((options.summary && !options.folder.empty()) || (options.json && !options.summary))) {
+    options.usage = true;
+    options.refused = options.summary ? options.folder : L"/json";
+  }
   return options;
+}
+
+std::wstring JsonString(const std::wstring& text) {
+  std::wstring out = L"\"";
+  const auto escape = [&out](unsigned unit) {
+    wchar_t code[8];
+    (void)swprintf(code, 8, L"\\u%04x", unit);
+    out += code;
+  };
+  for (wchar_t c : text) {
+    const unsigned long point = static_cast<unsigned long>(c);
+    if (c == L'"' || c == L'\\') {
+      out += L'\\';
+      out += c;
+    } else if (point >= 0x20 && point < 0x7F) {
+      out += c;
+    } else if (point > 0xFFFF) { // a 32-bit wchar_t: its UTF-16 pair
+      escape(static_cast<unsigned>(0xD800 + ((point - 0x10000) >> 10)));
+      escape(static_cast<unsigned>(0xDC00 + ((point - 0x10000) & 0x3FF)));
+    } else {
+      escape(static_cast<unsigned>(point));
+    }
+  }
+  return out + L"\"";
 }
 
 namespace {

@@ -60,15 +60,22 @@ std::wstring Placeholder(const std::wstring& text);
 // NULs made an asterisk: the same type and length, nothing of the text.
 Bytes RedactRegistryValue(uint32_t type, const Bytes& data);
 
-// The command line: FOLDER, /redact. Options start with / or -, any letter case, as the program's own
-// switches; an option it does not know or a second folder is a usage error, never a folder name.
+// The command line: FOLDER, /redact, /summary, /json. Options start with / or -, any letter case, as the
+// program's own switches; an option it does not know, a second folder, a folder with /summary or /json
+// without it is a usage error, never a folder name.
 struct Options {
   std::wstring folder;
   bool redact = false;
+  bool summary = false;
+  bool json = false;
   bool usage = false;     // not understood: the usage is shown
   std::wstring refused;   // the argument that was not understood
 };
 Options ParseOptions(const std::vector<std::wstring>& arguments);
+
+// A text as a JSON string, quotes included; every character outside printable ASCII as \uXXXX, so that the
+// bytes read the same in every code page a script may decode them in.
+std::wstring JsonString(const std::wstring& text);
 
 // Every file a capture may write: the names a capture owns in its folder.
 inline constexpr const wchar_t* kCaptureFiles[] = {L"smbios.bin",  L"wmi.ini",     L"registry.reg",

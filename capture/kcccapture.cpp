@@ -1,5 +1,7 @@
-// KCCCapture: writes what KCCSystemInfo reads on this machine into a folder that tools/replay replays.
+// KCCCapture: writes what KCCSystemInfo reads on this machine into a folder that tools/replay replays, or prints
+// the rows it shows for a script.
 //   KCCCapture.exe [FOLDER] [/redact]     (no folder: a new one on the user's desktop)
+//   KCCCapture.exe /summary [/json] [/redact]
 #include "dialog/kcc_system_info_dlg.h"
 #include "framework/com.h"
 #include "framework/handles.h"
@@ -461,12 +463,70 @@ std::wstring ExeDirectory() {
   return slash == std::wstring::npos ? std::wstring(L".") : file.substr(0, slash);
 }
 
+// The same boxes as caption and text, for the summary.
+using Boxes = std::vector<std::pair<std::wstring, std::wstring>>;
+void KeepBox(void* context, const std::wstring& caption, const std::wstring& text) {
+  static_cast<Boxes*>(context)->emplace_back(caption, text);
+}
+
 // The labels come from the program's own satellite beside this tool.
 void LoadLabels(const wchar_t* without) {
   if (HMODULE satellite = LoadUserSatellite(ExeDirectory().c_str(), L"KCCSystemInfo"))
     AfxSetResourceHandle(satellite);
   else
     Complain(std::wstring(L"no KCCSystemInfoENU.dll beside KCCCapture.exe: ") + without);
+}
+
+// The summary as one JSON object under fixed keys, and the boxes the dialog would have shown. Every character
+// outside ASCII is escaped: the bytes read the same in any code page a script decodes them in.
+std::wstring SummaryJson(const SystemSummary& gathered, const Boxes& boxes) {
+  // Without WMI the dialog's lists stay empty: so do these.
+  const SystemSummary none;
+  const SystemSummary& shown = gathered.connected ? gathered : none;
+  const std::pair<const wchar_t*, const std::wstring*> fields[] = {
+      {L"processor", &shown.processor},         {L"processorSpeed", &shown.speed},
+      {L"memory", &shown.memory},               {L"cache", &shown.cache},
+      {L"manufacturer", &shown.manufacturer},   {L"model", &shown.model},
+      {L"systemVersion", &shown.systemVersion}, {L"serialNumber", &shown.serialNumber},
+      {L"biosVersion", &shown.biosVersion},     {L"operatingSystem", &shown.operatingSystem}};
+  std::wstring json = L"{\r\n";
+  for (const auto& field : fields)
+    json += L"  \"" + std::wstring(field.first) + L"\": " + capture::JsonString(*field.second) + L",\r\n";
+  json += L"  \"oem\": [";
+  for (size_t k = 0; gathered.connected && gathered.hasOem && k < gathered.oem.size(); ++k)
+    json += (k ? L", " : L"") + capture::JsonString(gathered.oem[k]);
+  json += L"],\r\n  \"messages\": [";
+  for (size_t k = 0; k < boxes.size(); ++k)
+    json += std::wstring(k ? L", " : L"") + L"{\"caption\": " + capture::JsonString(boxes[k].first) +
+            L", \"text\": " + capture::JsonString(boxes[k].second) + L"}";
+  return json + L"]\r\n}\r\n";
+}
+
+// Gathers as the dialog does and prints its rows to standard output, label and value separated by a tab as on
+// the clipboard, or as JSON; the boxes the dialog would have shown go to standard error (in the JSON too).
+int Summarize(bool json, bool redact) {
+  LoadLabels(L"the rows have no labels");
+  Boxes boxes;
+  SystemSummary summary;
+  CKCCSystemInfoDlg dialog(nullptr);
+  GatherHooks hooks;
+  hooks.messages = &KeepBox;
+  hooks.messagesContext = &boxes;
+  dialog.GatherSummary(summary, hooks);
+  if (redact) summary.serialNumber = capture::Placeholder(summary.serialNumber);
+  if (json) {
+    Put(STD_OUTPUT_HANDLE, SummaryJson(summary, boxes));
+  } else {
+    std::wstring rows;
+    for (const SummaryRow& row : CKCCSystemInfoDlg::SummaryRows(summary)) rows += row.label + L"\t" + row.value + L"\r\n";
+    Put(STD_OUTPUT_HANDLE, rows);
+  }
+  for (const auto& box : boxes) Complain(box.first.empty() ? box.second : box.first + L": " + box.second);
+  if (!summary.connected) {
+    Complain(L"WMI did not connect: no rows, as the program's lists show none");
+    return kWmiTrouble;
+  }
+  return kCaptured;
 }
 
 // ---- WMI, as the queries answer, for the fixture provider ----
@@ -827,12 +887,19 @@ int main() {
   if (options.usage) {
     if (!options.refused.empty()) Complain(L"not understood: " + options.refused);
     Say(L"usage: KCCCapture.exe [FOLDER] [/redact]\n"
+        L"       KCCCapture.exe /summary [/json] [/redact]\n"
         L"Writes what KCCSystemInfo reads on this machine into FOLDER, a new or empty folder or an earlier capture,\n"
         L"for support to replay; without FOLDER into a new folder on the desktop.\n"
         L"/redact replaces every serial number, asset tag and UUID of the firmware's table, WMI's serial number\n"
         L"and the Windows product id by placeholders of the same length, and keeps of oeminfo.ini only what the\n"
         L"program reads.\n"
-        L"Options start with / or -, in any letter case; a folder whose name starts with - is named .\\-folder.");
+        L"/summary prints the rows KCCSystemInfo shows, label<TAB>value a line, and writes no folder; /json prints\n"
+        L"them as one JSON object. Options start with / or -, in any letter case; a folder whose name starts\n"
+        L"with - is named .\\-folder.");
+  } else if (options.summary) {
+    const HRESULT ole = ::OleInitialize(nullptr);
+    status = Summarize(options.json, options.redact);
+    if (SUCCEEDED(ole)) ::OleUninitialize();
   } else if (options.folder.empty() && (options.folder = DesktopFolder()).empty()) {
     Complain(L"this user has no desktop folder: name a folder for the capture");
     status = kFolderTrouble;

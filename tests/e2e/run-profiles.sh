@@ -9,8 +9,8 @@
 # capture and all, under that locale (de_DE.UTF-8): wine takes the Windows UI language from LANG, and the
 # program shows that language's satellite. Then one folder is captured into again and again (a capture killed
 # in the middle among them, and what killed captures left put right), a capture goes into the folder it stands
-# in, a folder holding a user's files is refused, and a real server's table from ../shared/smbios/real is
-# captured with /redact onto the desktop.
+# in, KCCCapture /summary is compared with the dialog's copied rows, a folder holding a user's files is refused,
+# and a real server's table from ../shared/smbios/real is captured with /redact onto the desktop.
 #   run-profiles.sh BIN_DIR TEST_SATELLITE_DIR [PROFILE ...]
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -230,9 +230,25 @@ standing_in() {
   if compgen -G "$folder.kcccapture-*" > /dev/null; then echo "left beside $folder:" "$folder".kcccapture-*; return 1; fi
 }
 
+# KCCCapture /summary in the prefix of the dialog whose Ctrl+C rows are read: its text is the clipboard's, its
+# JSON (parsed) holds each row's value under its key and the dialog's boxes, /redact blanks the serial number in
+# it; without WMI, status 4 and no rows. Non-ASCII values (maker-method1's OEM model) and a box (wmi-billion).
+summary_beside_copy() {
+  local profile status
+  for profile in maker-method1 wmi-billion no-connect; do
+    KCC_BIN_DIR=$bin "$top/tools/replay" "$here/profiles/$profile" --copy --summary > "$work/summary.out" 2> "$work/summary.err" ||
+      { echo "the replay of $profile failed:"; cat "$work/summary.err"; return 1; }
+    status=0
+    [ "$profile" = no-connect ] && status=4
+    python3 "$here/summary_check.py" "$work/summary.out" "$status" "$(resource_id IDC_LIST_HARDWARE)" "$system" ||
+      { echo "in $profile"; return 1; }
+  done
+}
+
 check "capturing again into one folder" again
 check "putting right what killed captures left" recovery
 check "capturing into the folder it stands in" standing_in
+check "the summary beside the dialog's rows" summary_beside_copy
 check "refusing a folder with the user's files" refused
 if [ ! -f "$top/../shared/smbios/real/supermicro-x9dbl.bin" ] || ! command -v dmidecode > /dev/null; then
   echo "SKIP redacting a real server's table: no ../shared/smbios/real beside the checkout, or no dmidecode"

@@ -444,7 +444,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct OptionsCase {
   std::vector<std::wstring> arguments;
   const wchar_t* folder;
-  bool redact, usage;
+  bool redact, summary, json, usage;
 };
 
 class ParseOptions : public ::testing::TestWithParam<OptionsCase> {};
@@ -460,19 +460,34 @@ TEST_P(ParseOptions, TakesOptionsAsTheProgramsSwitches) {
   }
   EXPECT_EQ(c.folder, options.folder);
   EXPECT_EQ(c.redact, options.redact);
+  EXPECT_EQ(c.summary, options.summary);
+  EXPECT_EQ(c.json, options.json);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     CommandLines, ParseOptions,
-    ::testing::Values(OptionsCase{{}, L"", false, false},
-                      OptionsCase{{L"C:\\cap", L"/redact"}, L"C:\\cap", true, false},
-                      OptionsCase{{L"-REDACT", L"D:\\x"}, L"D:\\x", true, false},
-                      OptionsCase{{L".\\-redact"}, L".\\-redact", false, false},
-                      OptionsCase{{L"--redact"}, L"", false, true},
-                      OptionsCase{{L"-redact", L"/frobnicate"}, L"", false, true},
-                      OptionsCase{{L"one", L"two"}, L"", false, true},
-                      OptionsCase{{L""}, L"", false, true},
-                      OptionsCase{{L"-"}, L"", false, true}));
+    ::testing::Values(OptionsCase{{}, L"", false, false, false, false},
+                      OptionsCase{{L"C:\\cap", L"/redact"}, L"C:\\cap", true, false, false, false},
+                      OptionsCase{{L"-REDACT", L"D:\\x"}, L"D:\\x", true, false, false, false},
+                      OptionsCase{{L"/Summary", L"-json", L"/Redact"}, L"", true, true, true, false},
+                      OptionsCase{{L".\\-redact"}, L".\\-redact", false, false, false, false},
+                      OptionsCase{{L"--redact"}, L"", false, false, false, true},
+                      OptionsCase{{L"-redact", L"/frobnicate"}, L"", false, false, false, true},
+                      OptionsCase{{L"/json"}, L"", false, false, false, true},
+                      OptionsCase{{L"/summary", L"C:\\cap"}, L"", false, false, false, true},
+                      OptionsCase{{L"one", L"two"}, L"", false, false, false, true},
+                      OptionsCase{{L""}, L"", false, false, false, true},
+                      OptionsCase{{L"-"}, L"", false, false, false, true}));
+
+TEST(JsonString, EscapesAllButPrintableAscii) {
+  EXPECT_EQ(L"\"\"", capture::JsonString(L""));
+  EXPECT_EQ(L"\"Dell Inc.\"", capture::JsonString(L"Dell Inc."));
+  EXPECT_EQ(L"\"a\\\"b\\\\c\"", capture::JsonString(L"a\"b\\c"));
+  EXPECT_EQ(L"\"\\u0009\\u000a\\u007f\"", capture::JsonString(L"\t\n\x7f"));
+  EXPECT_EQ(L"\"\\u65e5\\u672c \\u00e9\"", capture::JsonString(L"\u65e5\u672c \u00e9"));
+  // Outside the basic plane: its UTF-16 pair, whatever the width of wchar_t.
+  EXPECT_EQ(L"\"\\ud83d\\ude00\"", capture::JsonString(std::wstring(L"\U0001F600")));
+}
 
 struct OemInfoCase {
   const char* name;
