@@ -36,15 +36,33 @@ std::vector<TableString> StringsOf(uint8_t* at, size_t length, const uint8_t* en
   return strings;
 }
 
-// A string's text without the spaces firmware pads fields with.
+bool IsPadding(uint8_t c) { return c == ' ' || c == '\t'; }
+
+// A string's text without the spaces and tabs firmware pads fields with.
 std::string Trimmed(const TableString& string) {
   size_t from = 0, to = string.length;
-  while (from < to && string.text[from] == ' ') ++from;
-  while (to > from && string.text[to - 1] == ' ') --to;
+  while (from < to && IsPadding(string.text[from])) ++from;
+  while (to > from && IsPadding(string.text[to - 1])) --to;
   return std::string(reinterpret_cast<const char*>(string.text) + from, to - from);
 }
 
-void Blank(uint8_t* text, size_t length) { memset(text, '*', length); }
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameLetters(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  return true;
+}
+
+// Where `text` stands in `view` from `from` on, in any letter case.
+size_t FindLetters(std::string_view view, const std::string& text, size_t from) {
+  for (size_t at = from; at + text.size() <= view.size(); ++at)
+    if (SameLetters(view.substr(at, text.size()), text)) return at;
+  return std::string_view::npos;
+}
+
+void Blot(uint8_t* text, size_t length) { memset(text, '*', length); }
 
 // A field that identifies one part of one machine.
 enum class FieldKind { kString, kUuid, kWord };
@@ -117,20 +135,21 @@ bool ZeroField(Structure& structure, size_t offset, size_t size) {
   return changed;
 }
 
-// Blanks each copy of the identifying texts in a free-text string; whether it changed.
+// Blanks each copy of the identifying texts in a free-text string, in any letter case; whether it changed.
 bool BlankCopies(const TableString& string, const std::set<std::string>& identifying) {
   bool changed = false;
   const std::string trimmed = Trimmed(string);
   for (const std::string& text : identifying) {
     if (text.size() < kShortestCopy) {
-      if (trimmed != text) continue;
-      Blank(string.text, string.length);
+      if (!SameLetters(trimmed, text)) continue;
+      Blot(string.text, string.length);
       return true;
     }
     const char* const begin = reinterpret_cast<const char*>(string.text);
     const std::string_view view(begin, string.length);
-    for (size_t at = view.find(text); at != std::string_view::npos; at = view.find(text, at + text.size())) {
-      Blank(string.text + at, text.size());
+    for (size_t at = FindLetters(view, text, 0); at != std::string_view::npos;
+         at = FindLetters(view, text, at + text.size())) {
+      Blot(string.text + at, text.size());
       changed = true;
     }
   }
@@ -185,21 +204,40 @@ Bytes DumpOfRsmb(const uint8_t* blob, size_t size) {
   return dump;
 }
 
+std::vector<std::string> UuidTexts(const uint8_t* uuid) {
+  // Each byte's place in the text: SMBIOS 2.6's order first, then the order before it.
+  static const uint8_t kOrders[2][16] = {{3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15},
+                                         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}};
+  std::vector<std::string> texts;
+  for (const auto& order : kOrders) {
+    std::string text;
+    for (size_t i = 0; i < 16; ++i) {
+      if (i == 4 || i == 6 || i == 8 || i == 10) text += '-';
+      char byte[3];
+      (void)snprintf(byte, sizeof(byte), "%02X", uuid[order[i]]);
+      text += byte;
+    }
+    texts.push_back(text);
+  }
+  return texts;
+}
+
 unsigned RedactDump(Bytes& dump) {
   DmiImage image;
   if (!LocateDmiTable(dump.data(), dump.size(), &image)) return 0;
-  // The structures as the driver's table logic finds them.
-  std::vector<DmiEntry> entries(CountDmiStructures(image.table, image.size) + 1);
-  DmiTable table;
-  IndexDmiTable(image, entries.data(), static_cast<uint32_t>(entries.size()), &table);
   uint8_t* const start = dump.data() + (image.table - dump.data());
   unsigned changed = 0;
 
-  // The identifier fields: the numeric ones are zeroed here, the strings marked.
+  // The identifier fields: the numeric ones are zeroed here, the strings marked. Every structure the bytes
+  // hold counts, also after the end-of-table structure: a driver may serve those too.
   std::vector<Structure> structures;
-  for (uint32_t i = 0; i < table.count; ++i) {
-    uint8_t* at = start + entries[i].offset;
-    Structure structure{at, at[0], at[1], StringsOf(at, at[1], at + entries[i].size), {}, {}};
+  std::set<std::string> identifying;
+  for (size_t offset = 0; offset < image.size;) {
+    const size_t size = DmiStructureSize(image.table + offset, image.size - offset);
+    if (size == 0) break;
+    uint8_t* at = start + offset;
+    offset += size;
+    Structure structure{at, at[0], at[1], StringsOf(at, at[1], at + size), {}, {}};
     structure.identifier.assign(structure.strings.size(), false);
     structure.shown.assign(structure.strings.size(), false);
     for (const IdentifierField& field : kIdentifierFields) {
@@ -207,9 +245,20 @@ unsigned RedactDump(Bytes& dump) {
       if (field.kind == FieldKind::kString) {
         const long named = NamedString(structure, field.offset);
         if (named >= 0) structure.identifier[static_cast<size_t>(named)] = true;
-      } else if (ZeroField(structure, field.offset, field.kind == FieldKind::kUuid ? kSystemUuidSize : 2)) {
-        ++changed;
+        continue;
       }
+      // The UUID as text, before it is zeroed: unset (all zeroes) and unknown (all FFh) identify nothing.
+      if (field.kind == FieldKind::kUuid && field.offset + kSystemUuidSize <= structure.length) {
+        const uint8_t* uuid = at + field.offset;
+        bool zeroes = true, ones = true;
+        for (size_t k = 0; k < kSystemUuidSize; ++k) {
+          zeroes = zeroes && uuid[k] == 0;
+          ones = ones && uuid[k] == 0xFF;
+        }
+        if (!zeroes && !ones)
+          for (const std::string& text : UuidTexts(uuid)) identifying.insert(text);
+      }
+      if (ZeroField(structure, field.offset, field.kind == FieldKind::kUuid ? kSystemUuidSize : 2)) ++changed;
     }
     for (const ShownField& field : kShownFields) {
       const long named = field.type == structure.type ? NamedString(structure, field.offset) : -1;
@@ -221,7 +270,6 @@ unsigned RedactDump(Bytes& dump) {
   // A text that a named string of the standard gives too is a name or a placeholder, not an identifier; so is
   // a row's string that an identifier field names as well.
   std::set<std::string> named;
-  std::set<std::string> identifying;
   for (const Structure& structure : structures)
     for (size_t k = 0; k < structure.strings.size(); ++k)
       if ((!structure.identifier[k] || structure.shown[k]) && !IsFreeText(structure.type))
@@ -236,7 +284,7 @@ unsigned RedactDump(Bytes& dump) {
     for (size_t k = 0; k < structure.strings.size(); ++k) {
       const TableString& string = structure.strings[k];
       if (structure.identifier[k] && !structure.shown[k]) {
-        Blank(string.text, string.length);
+        Blot(string.text, string.length);
         ++changed;
       } else if (IsFreeText(structure.type) && BlankCopies(string, identifying)) {
         ++changed;
@@ -272,7 +320,6 @@ bool SameName(const std::wstring& a, const wchar_t* b) {
 }
 
 const wchar_t kWorkFolderMark[] = L".kcccapture-";
-const wchar_t kEarlierMark[] = L"-earlier";
 } // namespace
 
 FolderContents ClassifyFolder(const std::vector<std::wstring>& names, bool notesAreOurs) {
@@ -289,17 +336,27 @@ FolderContents ClassifyFolder(const std::vector<std::wstring>& names, bool notes
 
 bool NotesAreOurs(const std::string& head) { return head.compare(0, 11, "KCCCapture ") == 0; }
 
-std::wstring WorkFolderName(const std::wstring& leaf, uint32_t pid, bool earlier) {
-  return leaf + kWorkFolderMark + std::to_wstring(pid) + (earlier ? kEarlierMark : L"");
+namespace {
+const wchar_t* const kWorkFolderSuffixes[] = {L"", L"-moving", L"-earlier"}; // by WorkFolder
+} // namespace
+
+std::wstring WorkFolderName(const std::wstring& leaf, uint32_t pid, WorkFolder kind) {
+  return leaf + kWorkFolderMark + std::to_wstring(pid) + kWorkFolderSuffixes[static_cast<int>(kind)];
 }
 
-bool ParseWorkFolderName(const std::wstring& name, const std::wstring& leaf, uint32_t& pid, bool& earlier) {
+bool ParseWorkFolderName(const std::wstring& name, const std::wstring& leaf, uint32_t& pid, WorkFolder& kind) {
   const std::wstring prefix = leaf + kWorkFolderMark;
   if (name.size() <= prefix.size() || !SameName(name.substr(0, prefix.size()), prefix.c_str())) return false;
   std::wstring rest = name.substr(prefix.size());
-  const std::wstring mark = kEarlierMark;
-  earlier = rest.size() > mark.size() && rest.compare(rest.size() - mark.size(), mark.size(), mark) == 0;
-  if (earlier) rest.resize(rest.size() - mark.size());
+  kind = WorkFolder::kWriting;
+  for (WorkFolder suffixed : {WorkFolder::kMovingIn, WorkFolder::kEarlier}) {
+    const std::wstring suffix = kWorkFolderSuffixes[static_cast<int>(suffixed)];
+    if (rest.size() > suffix.size() && rest.compare(rest.size() - suffix.size(), suffix.size(), suffix) == 0) {
+      rest.resize(rest.size() - suffix.size());
+      kind = suffixed;
+      break;
+    }
+  }
   if (rest.empty() || rest.size() > 10) return false;
   unsigned long long value = 0;
   for (wchar_t c : rest) {
@@ -311,11 +368,175 @@ bool ParseWorkFolderName(const std::wstring& name, const std::wstring& leaf, uin
   return true;
 }
 
+bool CaptureRunning(bool opened, bool ended, uint32_t openError) {
+  const uint32_t kErrorInvalidParameter = 87; // OpenProcess's answer for an id no process has
+  return opened ? !ended : openError != kErrorInvalidParameter;
+}
+
+LeftoverPlan PlanLeftovers(bool running, const Leftovers& found, bool targetExists) {
+  if (running) return LeftoverPlan::kLeave;
+  if (found.movingIn && found.movingInHasNotes) return LeftoverPlan::kUndoMoveIn;
+  // Set aside while it still wrote or before it moved in, or with nothing in the folder's place: it goes back.
+  if (found.earlier && !found.movingIn && (found.writing || !targetExists)) return LeftoverPlan::kPutEarlierBack;
+  return LeftoverPlan::kRemove;
+}
+
 std::wstring DatedFolderName(unsigned year, unsigned month, unsigned day, unsigned hour, unsigned minute,
                              unsigned second) {
   wchar_t name[64];
   (void)swprintf(name, 64, L"KCCCapture %04u-%02u-%02u %02u-%02u-%02u", year, month, day, hour, minute, second);
   return name;
+}
+
+Options ParseOptions(const std::vector<std::wstring>& arguments) {
+  Options options;
+  for (const std::wstring& argument : arguments) {
+    bool known = false;
+    if (!argument.empty() && (argument[0] == L'/' || argument[0] == L'-')) {
+      const std::wstring name = argument.substr(1);
+      bool* const flags[] = {&options.redact, &options.summary, &options.json};
+      const wchar_t* const names[] = {L"redact", L"summary", L"json"};
+      for (size_t i = 0; i < 3 && !known; ++i)
+        if (SameName(name, names[i])) known = *flags[i] = true;
+    } else if (!argument.empty() && options.folder.empty()) {
+      options.folder = argument;
+      known = true;
+    }
+    if (!known && !options.usage) {
+      options.usage = true;
+      options.refused = argument.empty() ? L"\"\"" : argument;
+    }
+  }
+  // A summary goes to standard output: no folder. JSON is a form of the summary.
+  if (!options.usage && ((options.summary && !options.folder.empty()) || (options.json && !options.summary))) {
+    options.usage = true;
+    options.refused = options.summary ? options.folder : L"/json";
+  }
+  return options;
+}
+
+std::wstring JsonString(const std::wstring& text) {
+  std::wstring out = L"\"";
+  const auto escape = [&out](unsigned unit) {
+    wchar_t code[8];
+    (void)swprintf(code, 8, L"\\u%04x", unit);
+    out += code;
+  };
+  for (wchar_t c : text) {
+    const unsigned long point = static_cast<unsigned long>(c);
+    if (c == L'"' || c == L'\\') {
+      out += L'\\';
+      out += c;
+    } else if (point >= 0x20 && point < 0x7F) {
+      out += c;
+    } else if (point > 0xFFFF) { // a 32-bit wchar_t: its UTF-16 pair
+      escape(static_cast<unsigned>(0xD800 + ((point - 0x10000) >> 10)));
+      escape(static_cast<unsigned>(0xDC00 + ((point - 0x10000) & 0x3FF)));
+    } else {
+      escape(static_cast<unsigned>(point));
+    }
+  }
+  return out + L"\"";
+}
+
+namespace {
+// An INI file as its reader sees it: units of one or two bytes, in the byte order of its mark.
+struct IniText {
+  size_t markSize = 0; // the byte-order mark's bytes, kept as they are
+  size_t unit = 1;
+  bool bigEndian = false;
+};
+
+IniText IniEncoding(const Bytes& file) {
+  IniText text;
+  if (file.size() >= 2 && file[0] == 0xFF && file[1] == 0xFE) {
+    text.markSize = 2;
+    text.unit = 2;
+  } else if (file.size() >= 2 && file[0] == 0xFE && file[1] == 0xFF) {
+    text.markSize = 2;
+    text.unit = 2;
+    text.bigEndian = true;
+  } else if (file.size() >= 3 && file[0] == 0xEF && file[1] == 0xBB && file[2] == 0xBF) {
+    text.markSize = 3;
+  } else {
+    // No 8-bit INI file holds a NUL; UTF-16 without a mark holds one in every ASCII character.
+    for (uint8_t byte : file)
+      if (byte == 0) text.unit = 2;
+  }
+  return text;
+}
+
+// One line's units, a line feed excluded (a carriage return before it stays part of the line).
+struct IniLine {
+  std::vector<uint16_t> units;
+};
+
+// The name a line gives, ASCII letters folded: a section's between its brackets, a key's before its '=';
+// spaces and tabs around it dropped.
+std::string IniName(const std::vector<uint16_t>& units, bool& section) {
+  size_t from = 0, to = units.size();
+  const auto blank = [](uint16_t u) { return u == ' ' || u == '\t' || u == '\r'; };
+  while (from < to && blank(units[from])) ++from;
+  section = from < to && units[from] == '[';
+  if (section) {
+    ++from;
+    size_t close = from;
+    while (close < to && units[close] != ']') ++close;
+    to = close;
+  } else {
+    size_t equals = from;
+    while (equals < to && units[equals] != '=') ++equals;
+    to = equals;
+  }
+  while (from < to && blank(units[from])) ++from;
+  while (to > from && blank(units[to - 1])) --to;
+  std::string name;
+  for (size_t i = from; i < to; ++i)
+    name += units[i] < 0x80 ? Lower(static_cast<char>(units[i])) : '\x7F'; // never a letter of the names sought
+  return name;
+}
+} // namespace
+
+Bytes RedactOemInfo(const Bytes& file) {
+  const IniText text = IniEncoding(file);
+  std::vector<IniLine> lines(1);
+  for (size_t at = text.markSize; at + text.unit <= file.size(); at += text.unit) {
+    const uint16_t unit = text.unit == 1 ? file[at]
+                          : text.bigEndian ? static_cast<uint16_t>(file[at] << 8 | file[at + 1])
+                                           : static_cast<uint16_t>(file[at] | file[at + 1] << 8);
+    if (unit == '\n')
+      lines.emplace_back();
+    else
+      lines.back().units.push_back(unit);
+  }
+  Bytes out(file.begin(), file.begin() + static_cast<long>(text.markSize));
+  const auto put = [&out, &text](uint16_t unit) {
+    if (text.unit == 1) {
+      out.push_back(static_cast<uint8_t>(unit));
+    } else if (text.bigEndian) {
+      out.push_back(static_cast<uint8_t>(unit >> 8));
+      out.push_back(static_cast<uint8_t>(unit));
+    } else {
+      out.push_back(static_cast<uint8_t>(unit));
+      out.push_back(static_cast<uint8_t>(unit >> 8));
+    }
+  };
+  bool general = false;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    bool section = false;
+    const std::string name = IniName(lines[i].units, section);
+    if (section) general = name == "general";
+    if (!(section ? general : general && (name == "manufacturer" || name == "model"))) continue;
+    // A reader that takes a byte-order mark for text makes it part of the first line: a line kept from further
+    // down does not become the first.
+    if (i > 0 && text.markSize > 0 && out.size() == text.markSize) {
+      put('\r');
+      put('\n');
+    }
+    for (uint16_t unit : lines[i].units) put(unit);
+    put('\n');
+  }
+  return out;
 }
 
 std::wstring RegistryValueLine(const std::wstring& name, uint32_t type, const Bytes& data) {

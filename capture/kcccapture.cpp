@@ -1,5 +1,7 @@
-// KCCCapture: writes what KCCSystemInfo reads on this machine into a folder that tools/replay replays.
+// KCCCapture: writes what KCCSystemInfo reads on this machine into a folder that tools/replay replays, or prints
+// the rows it shows for a script.
 //   KCCCapture.exe [FOLDER] [/redact]     (no folder: a new one on the user's desktop)
+//   KCCCapture.exe /summary [/json] [/redact]
 #include "dialog/kcc_system_info_dlg.h"
 #include "framework/com.h"
 #include "framework/handles.h"
@@ -24,6 +26,7 @@
 #include <wbemidl.h>
 
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,27 +36,29 @@ namespace {
 using capture::Bytes;
 
 // Exit statuses: what could be captured is written in every case but a refused folder.
-enum ExitStatus { kCaptured = 0, kUsage = 1, kFolderTrouble = 2, kDriverTrouble = 3, kWmiTrouble = 4 };
+// A command line it does not understand is refused as a folder it may not use is.
+enum ExitStatus { kCaptured = 0, kFolderTrouble = 2, kUsage = 2, kDriverTrouble = 3, kWmiTrouble = 4 };
 
 // The two places the collector looks for the product id, in its order.
 const wchar_t kWindowsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion";
 const wchar_t kWindowsNtKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
 
-// A line for the user on standard error: wide text to a console, whatever its code page; UTF-8 to a file or
-// a pipe.
-void Say(const std::wstring& line) {
-  const HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
-  const std::wstring text = line + L"\n";
+// Text for the user or a script: wide text to a console, right whatever its code page; UTF-8 to a file or a pipe.
+void Put(DWORD stream, const std::wstring& text) {
+  const HANDLE handle = ::GetStdHandle(stream);
   DWORD mode = 0;
   DWORD written = 0;
   // Nowhere left to report a failed report.
-  if (::GetConsoleMode(error, &mode)) {
-    (void)::WriteConsoleW(error, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  if (::GetConsoleMode(handle, &mode)) {
+    (void)::WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   } else {
     const std::string bytes = NarrowUtf8(text);
-    (void)::WriteFile(error, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    (void)::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   }
 }
+
+// A line for the user on standard error.
+void Say(const std::wstring& line) { Put(STD_ERROR_HANDLE, line + L"\n"); }
 
 void Complain(const std::wstring& message) { Say(L"KCCCapture: " + message); }
 
@@ -96,6 +101,20 @@ DWORD ListNames(const std::wstring& pattern, std::vector<std::wstring>& names) {
   return ::GetLastError() == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : ::GetLastError();
 }
 
+// A file's bytes; none when it cannot be read.
+std::optional<Bytes> ReadWholeFile(const std::wstring& path) {
+  UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size{};
+  if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart > 0x1000000) return std::nullopt;
+  Bytes bytes(static_cast<size_t>(size.QuadPart));
+  DWORD read = 0;
+  if (!bytes.empty() && (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+                         read != bytes.size()))
+    return std::nullopt;
+  return bytes;
+}
+
 std::string FileHead(const std::wstring& path) {
   UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -105,20 +124,84 @@ std::string FileHead(const std::wstring& path) {
   return std::string(head, read);
 }
 
-// Removes the files a capture writes from `folder`, then the folder if nothing else is left in it.
+// A folder held open while files in it are removed or moved: without FILE_SHARE_DELETE nobody can rename it or
+// put a link in its place meanwhile, and a link (junction, symbolic link) is never entered. False for anything
+// but a plain folder.
+class HeldFolder {
+public:
+  bool Hold(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+      return false;
+    m_handle.Reset(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION information{};
+    return m_handle && ::GetFileInformationByHandle(m_handle.Get(), &information) &&
+           (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  }
+  void Release() { m_handle.Reset(); }
+
+private:
+  UniqueFileHandle m_handle;
+};
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Removes the files a capture writes from `folder`, then the folder if nothing else is left in it; a link in its
+// place is removed itself, never entered.
 void RemoveCapture(const std::wstring& folder) {
+  const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    (void)((attributes & FILE_ATTRIBUTE_DIRECTORY) ? ::RemoveDirectoryW(folder.c_str()) : ::DeleteFileW(folder.c_str()));
+    return;
+  }
+  HeldFolder held;
+  if (!held.Hold(folder)) return;
   for (const wchar_t* name : capture::kCaptureFiles) (void)::DeleteFileW((folder + L"\\" + name).c_str());
+  held.Release();
   (void)::RemoveDirectoryW(folder.c_str());
 }
 
-bool ProcessRunning(DWORD pid) {
-  UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
-  return process && ::WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
+// Moves the capture's files from one folder to another, capture.txt last (its arrival completes a capture):
+// up to the first that does not move, or with `all` every one that does; false when one did not.
+bool MoveCaptureFiles(const std::wstring& from, const std::wstring& to, bool all = false) {
+  HeldFolder held;
+  if (!held.Hold(from)) return false;
+  bool moved = true;
+  const size_t count = sizeof(capture::kCaptureFiles) / sizeof(capture::kCaptureFiles[0]);
+  for (size_t i = 0; i <= count && (moved || all); ++i) {
+    const wchar_t* const name = i < count ? capture::kCaptureFiles[i] : L"capture.txt";
+    if ((i < count && ::lstrcmpiW(name, L"capture.txt") == 0) || !Exists(from + L"\\" + name)) continue;
+    if (!::MoveFileW((from + L"\\" + name).c_str(), (to + L"\\" + name).c_str())) moved = false;
+  }
+  return moved;
 }
 
-// The folder a capture is written to: a new one beside the folder named for it, put in that one's place once
-// the capture is complete, so that an earlier capture there stays whole until then. Each kind of failure is
-// said once.
+// Puts an earlier capture set aside back into `target`: the folder itself where nothing took its place, else
+// its files. What cannot go back stays where it is rather than be lost.
+void PutEarlierBack(const std::wstring& earlier, const std::wstring& target) {
+  const DWORD attributes = ::GetFileAttributesW(earlier.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return;
+  if (!Exists(target) && ::MoveFileW(earlier.c_str(), target.c_str())) return;
+  if (MoveCaptureFiles(earlier, target, true)) (void)::RemoveDirectoryW(earlier.c_str());
+}
+
+// Whether the capture of process `pid` is still at work: access denied (another user's) counts as running.
+bool CaptureProcessRunning(DWORD pid) {
+  UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
+  const DWORD error = process ? ERROR_SUCCESS : ::GetLastError();
+  return capture::CaptureRunning(static_cast<bool>(process),
+                                 process && ::WaitForSingleObject(process.Get(), 0) != WAIT_TIMEOUT, error);
+}
+
+// The folder a capture is written to: a new one beside the folder named for it, whose files move into that one
+// once the capture is complete, so that an earlier capture there stays whole until then. The named folder itself
+// is never renamed: it may be a process's current directory (`KCCCapture .`, a command prompt standing in it),
+// which Windows does not rename. Each kind of failure is said once.
 class Folder {
 public:
   explicit Folder(std::wstring target) : m_target(std::move(target)) {}
@@ -157,8 +240,10 @@ public:
       }
       m_exists = true;
     }
-    m_path = m_parent + L"\\" + capture::WorkFolderName(leaf, ::GetCurrentProcessId(), false);
-    m_aside = m_parent + L"\\" + capture::WorkFolderName(leaf, ::GetCurrentProcessId(), true);
+    const DWORD pid = ::GetCurrentProcessId();
+    m_path = m_parent + L"\\" + capture::WorkFolderName(leaf, pid, capture::WorkFolder::kWriting);
+    m_moving = m_parent + L"\\" + capture::WorkFolderName(leaf, pid, capture::WorkFolder::kMovingIn);
+    m_aside = m_parent + L"\\" + capture::WorkFolderName(leaf, pid, capture::WorkFolder::kEarlier);
     if (!::CreateDirectoryW(m_path.c_str(), nullptr)) {
       Complain(L"cannot create the folder " + m_path + L" for the capture: " + ErrorText(::GetLastError()));
       return false;
@@ -166,28 +251,47 @@ public:
     return true;
   }
 
-  // Puts the capture in place: an earlier one is set aside, the new one renamed to it, and the earlier one
-  // removed; put back where the rename fails. An incomplete capture does not replace an earlier one.
+  // Puts the capture in place. A new folder: the capture's folder is renamed to it. An existing one: its
+  // earlier capture's files are set aside, the capture's folder is renamed to say it is complete, its files
+  // move in (capture.txt last), and the earlier files are removed; where a step fails, what moved goes back.
+  // An incomplete capture does not replace an earlier one.
   bool Commit() {
     if (m_failed && m_contents == capture::FolderContents::kEarlierCapture) {
       RemoveCapture(m_path);
       Complain(L"this capture is incomplete: the earlier one in " + m_target + L" is kept as it was");
       return false;
     }
-    if (m_exists && !::MoveFileW(m_target.c_str(), m_aside.c_str())) {
+    if (!m_exists) {
+      if (::MoveFileW(m_path.c_str(), m_target.c_str())) return true;
       const DWORD error = ::GetLastError();
-      RemoveCapture(m_path);
-      Complain(L"cannot replace " + m_target + L", which stays as it was: " + ErrorText(error));
-      return false;
-    }
-    if (!::MoveFileW(m_path.c_str(), m_target.c_str())) {
-      const DWORD error = ::GetLastError();
-      if (m_exists) (void)::MoveFileW(m_aside.c_str(), m_target.c_str());
       RemoveCapture(m_path);
       Complain(L"cannot put the capture in " + m_target + L": " + ErrorText(error));
       return false;
     }
-    if (m_exists) RemoveCapture(m_aside);
+    if (m_contents == capture::FolderContents::kEarlierCapture &&
+        (!::CreateDirectoryW(m_aside.c_str(), nullptr) || !MoveCaptureFiles(m_target, m_aside) ||
+         !::MoveFileW(m_path.c_str(), m_moving.c_str()))) {
+      const DWORD error = ::GetLastError();
+      PutEarlierBack(m_aside, m_target);
+      RemoveCapture(m_path);
+      Complain(L"cannot replace " + m_target + L", which stays as it was: " + ErrorText(error));
+      return false;
+    }
+    if (m_contents == capture::FolderContents::kEmpty && !::MoveFileW(m_path.c_str(), m_moving.c_str())) {
+      const DWORD error = ::GetLastError();
+      RemoveCapture(m_path);
+      Complain(L"cannot put the capture in " + m_target + L": " + ErrorText(error));
+      return false;
+    }
+    if (!MoveCaptureFiles(m_moving, m_target)) {
+      const DWORD error = ::GetLastError();
+      UndoMoveIn(m_target, m_aside);
+      RemoveCapture(m_moving);
+      Complain(L"cannot put the capture in " + m_target + L", which stays as it was: " + ErrorText(error));
+      return false;
+    }
+    RemoveCapture(m_moving);
+    RemoveCapture(m_aside);
     return true;
   }
 
@@ -211,28 +315,65 @@ public:
     if (!ok) Fail(L"cannot copy " + from);
     return ok;
   }
+  // Records that a file could not be read for the capture; the error is said once, as for a write.
+  void FailRead(const std::wstring& what) { Fail(L"cannot read " + what); }
   bool Failed() const { return m_failed; }
   const std::wstring& Target() const { return m_target; }
 
 private:
-  // What a capture into the same folder left beside it when it was killed: its new folder is removed, and so
-  // is an earlier capture it had set aside, unless that is all there is of the folder: then it goes back.
-  // A capture that is still running keeps its own.
+  // The new files moved into `target` go, and the earlier ones set aside come back.
+  static void UndoMoveIn(const std::wstring& target, const std::wstring& earlier) {
+    HeldFolder held;
+    if (held.Hold(target))
+      for (const wchar_t* name : capture::kCaptureFiles) (void)::DeleteFileW((target + L"\\" + name).c_str());
+    held.Release();
+    PutEarlierBack(earlier, target);
+  }
+
+  // What captures into the same folder left beside it when they were killed, by their process: a capture that
+  // is still running keeps its own; of one that ended, an earlier capture it had set aside goes back unless its
+  // own capture was complete in its place, and everything else of it is removed. A link named like one of
+  // these folders is removed itself, never entered.
   void CleanLeftovers(const std::wstring& leaf) {
+    struct Found {
+      capture::Leftovers leftovers;
+      std::vector<std::wstring> paths;
+    };
+    std::map<uint32_t, Found> byProcess;
     std::vector<std::wstring> names;
     (void)ListNames(m_parent + L"\\" + leaf + L".*", names);
     for (const std::wstring& name : names) {
       uint32_t pid = 0;
-      bool earlier = false;
-      // A process of this id that is running is another capture at work, unless it is this one: ids come again.
-      if (!capture::ParseWorkFolderName(name, leaf, pid, earlier) ||
-          (pid != ::GetCurrentProcessId() && ProcessRunning(pid)))
-        continue;
+      capture::WorkFolder kind = capture::WorkFolder::kWriting;
+      if (!capture::ParseWorkFolderName(name, leaf, pid, kind)) continue;
       const std::wstring path = m_parent + L"\\" + name;
-      if (earlier && ::GetFileAttributesW(m_target.c_str()) == INVALID_FILE_ATTRIBUTES &&
-          ::MoveFileW(path.c_str(), m_target.c_str()))
+      const DWORD attributes = ::GetFileAttributesW(path.c_str());
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        // A link goes as an empty folder or a file would: its target is never entered.
+        (void)((attributes & FILE_ATTRIBUTE_DIRECTORY) ? ::RemoveDirectoryW(path.c_str()) : ::DeleteFileW(path.c_str()));
         continue;
-      RemoveCapture(path);
+      }
+      if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+      Found& found = byProcess[pid];
+      found.paths.push_back(path);
+      if (kind == capture::WorkFolder::kWriting) found.leftovers.writing = true;
+      if (kind == capture::WorkFolder::kEarlier) found.leftovers.earlier = true;
+      if (kind == capture::WorkFolder::kMovingIn) {
+        found.leftovers.movingIn = true;
+        found.leftovers.movingInHasNotes = Exists(path + L"\\capture.txt");
+      }
+    }
+    for (const auto& [pid, found] : byProcess) {
+      // Process ids come again: a folder of this process's id is from one that ended.
+      const bool running = pid != ::GetCurrentProcessId() && CaptureProcessRunning(pid);
+      const std::wstring earlier = m_parent + L"\\" + capture::WorkFolderName(leaf, pid, capture::WorkFolder::kEarlier);
+      const capture::LeftoverPlan plan = capture::PlanLeftovers(running, found.leftovers, Exists(m_target));
+      if (plan == capture::LeftoverPlan::kLeave) continue;
+      if (plan == capture::LeftoverPlan::kUndoMoveIn) UndoMoveIn(m_target, earlier);
+      if (plan == capture::LeftoverPlan::kPutEarlierBack) PutEarlierBack(earlier, m_target);
+      // An earlier capture that did not all go back stays beside the folder.
+      for (const std::wstring& path : found.paths)
+        if (plan == capture::LeftoverPlan::kRemove || path != earlier) RemoveCapture(path);
     }
   }
 
@@ -249,7 +390,8 @@ private:
   std::wstring m_target; // the folder named for the capture
   std::wstring m_parent;
   std::wstring m_path;   // the new folder beside it, written to
-  std::wstring m_aside;  // where an earlier capture waits while the new one is put in place
+  std::wstring m_moving; // the same, complete, while its files move into the target
+  std::wstring m_aside;  // where an earlier capture's files wait meanwhile
   bool m_exists = false;
   capture::FolderContents m_contents = capture::FolderContents::kEmpty;
   bool m_failed = false;
@@ -311,6 +453,80 @@ private:
 // The message boxes the gathering would have shown, in order, as the replay prints them.
 void KeepMessage(void* context, const std::wstring& caption, const std::wstring& text) {
   static_cast<std::wstring*>(context)->append(summary::BoxLine(caption, text) + L"\n");
+}
+
+std::wstring ExeDirectory() {
+  wchar_t path[MAX_PATH];
+  const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring file(path, length < MAX_PATH ? length : 0);
+  const size_t slash = file.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring(L".") : file.substr(0, slash);
+}
+
+// The same boxes as caption and text, for the summary.
+using Boxes = std::vector<std::pair<std::wstring, std::wstring>>;
+void KeepBox(void* context, const std::wstring& caption, const std::wstring& text) {
+  static_cast<Boxes*>(context)->emplace_back(caption, text);
+}
+
+// The labels come from the program's own satellite beside this tool.
+void LoadLabels(const wchar_t* without) {
+  if (HMODULE satellite = LoadUserSatellite(ExeDirectory().c_str(), L"KCCSystemInfo"))
+    AfxSetResourceHandle(satellite);
+  else
+    Complain(std::wstring(L"no KCCSystemInfoENU.dll beside KCCCapture.exe: ") + without);
+}
+
+// The summary as one JSON object under fixed keys, and the boxes the dialog would have shown. Every character
+// outside ASCII is escaped: the bytes read the same in any code page a script decodes them in.
+std::wstring SummaryJson(const SystemSummary& gathered, const Boxes& boxes) {
+  // Without WMI the dialog's lists stay empty: so do these.
+  const SystemSummary none;
+  const SystemSummary& shown = gathered.connected ? gathered : none;
+  const std::pair<const wchar_t*, const std::wstring*> fields[] = {
+      {L"processor", &shown.processor},         {L"processorSpeed", &shown.speed},
+      {L"memory", &shown.memory},               {L"cache", &shown.cache},
+      {L"manufacturer", &shown.manufacturer},   {L"model", &shown.model},
+      {L"systemVersion", &shown.systemVersion}, {L"serialNumber", &shown.serialNumber},
+      {L"biosVersion", &shown.biosVersion},     {L"operatingSystem", &shown.operatingSystem}};
+  std::wstring json = L"{\r\n";
+  for (const auto& field : fields)
+    json += L"  \"" + std::wstring(field.first) + L"\": " + capture::JsonString(*field.second) + L",\r\n";
+  json += L"  \"oem\": [";
+  for (size_t k = 0; gathered.connected && gathered.hasOem && k < gathered.oem.size(); ++k)
+    json += (k ? L", " : L"") + capture::JsonString(gathered.oem[k]);
+  json += L"],\r\n  \"messages\": [";
+  for (size_t k = 0; k < boxes.size(); ++k)
+    json += std::wstring(k ? L", " : L"") + L"{\"caption\": " + capture::JsonString(boxes[k].first) +
+            L", \"text\": " + capture::JsonString(boxes[k].second) + L"}";
+  return json + L"]\r\n}\r\n";
+}
+
+// Gathers as the dialog does and prints its rows to standard output, label and value separated by a tab as on
+// the clipboard, or as JSON; the boxes the dialog would have shown go to standard error (in the JSON too).
+int Summarize(bool json, bool redact) {
+  LoadLabels(L"the rows have no labels");
+  Boxes boxes;
+  SystemSummary summary;
+  CKCCSystemInfoDlg dialog(nullptr);
+  GatherHooks hooks;
+  hooks.messages = &KeepBox;
+  hooks.messagesContext = &boxes;
+  dialog.GatherSummary(summary, hooks);
+  if (redact) summary.serialNumber = capture::Placeholder(summary.serialNumber);
+  if (json) {
+    Put(STD_OUTPUT_HANDLE, SummaryJson(summary, boxes));
+  } else {
+    std::wstring rows;
+    for (const SummaryRow& row : CKCCSystemInfoDlg::SummaryRows(summary)) rows += row.label + L"\t" + row.value + L"\r\n";
+    Put(STD_OUTPUT_HANDLE, rows);
+  }
+  for (const auto& box : boxes) Complain(box.first.empty() ? box.second : box.first + L": " + box.second);
+  if (!summary.connected) {
+    Complain(L"WMI did not connect: no rows, as the program's lists show none");
+    return kWmiTrouble;
+  }
+  return kCaptured;
 }
 
 // ---- WMI, as the queries answer, for the fixture provider ----
@@ -455,14 +671,6 @@ RegistryCapture CaptureRegistry(const OSVERSIONINFOW& version, bool redact) {
   return out;
 }
 
-std::wstring ExeDirectory() {
-  wchar_t path[MAX_PATH];
-  const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring file(path, length < MAX_PATH ? length : 0);
-  const size_t slash = file.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring(L".") : file.substr(0, slash);
-}
-
 std::wstring WalkStatusText(int status) {
   switch (status) {
   case kWalkNoLocationKey:
@@ -491,11 +699,7 @@ int Run(const std::wstring& folderPath, bool redact) {
   if (!folder.Prepare()) return kFolderTrouble;
   int status = kCaptured;
 
-  // The labels come from the program's own satellite beside this tool.
-  if (HMODULE satellite = LoadUserSatellite(ExeDirectory().c_str(), L"KCCSystemInfo"))
-    AfxSetResourceHandle(satellite);
-  else
-    Complain(L"no KCCSystemInfoENU.dll beside KCCCapture.exe: summary.txt has no labels");
+  LoadLabels(L"summary.txt has no labels");
 
   OSVERSIONINFOW version{};
   version.dwOSVersionInfoSize = sizeof(version);
@@ -579,7 +783,18 @@ int Run(const std::wstring& folderPath, bool redact) {
   if (!oem.file.empty()) {
     std::optional<Wow64RedirectionOff> native;
     if (oem.access == OemFileAccess::kRedirectionOff) native.emplace();
-    if (::GetFileAttributesW(oem.file.c_str()) != INVALID_FILE_ATTRIBUTES) oemCopied = folder.Copy(oem.file, L"oeminfo.ini");
+    if (::GetFileAttributesW(oem.file.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      if (!redact) {
+        oemCopied = folder.Copy(oem.file, L"oeminfo.ini");
+      } else if (std::optional<Bytes> file = ReadWholeFile(oem.file)) {
+        // Redacted, only what the program reads of it: support lines, asset numbers or a serial number that
+        // an imaging tool wrote there stay behind.
+        const Bytes kept = capture::RedactOemInfo(*file);
+        oemCopied = folder.Write(L"oeminfo.ini", kept.data(), kept.size());
+      } else {
+        folder.FailRead(oem.file);
+      }
+    }
   }
 
   std::wstring rows = boxes;
@@ -637,8 +852,9 @@ int Run(const std::wstring& folderPath, bool redact) {
            L"\r\n";
   if (redact)
     notes += L"Redacted: every serial number and asset tag of the SMBIOS table (types 1, 2, 3, 4, 17, 22 and 39), "
-             L"the system UUID, the battery's SBDS serial number, their copies in OEM strings, configuration "
-             L"options, inactive and vendor structures, WMI's SerialNumber and both ProductId values\r\n";
+             L"the system UUID, the battery's SBDS serial number, their copies (and the UUID as text) in OEM "
+             L"strings, configuration options, inactive and vendor structures, WMI's SerialNumber, both ProductId "
+             L"values, and every line of oeminfo.ini but [General] Manufacturer and Model\r\n";
   notes += L"Not reproduced by a replay:\r\n";
   const bool mediaCenter = version.dwMajorVersion == 5 && version.dwMinorVersion == 1 &&
                            ::GetSystemMetrics(SM_MEDIACENTER) != 0;
@@ -668,34 +884,36 @@ int main() {
   LocalMemory arguments;
   wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
   arguments.Reset(argv);
-  std::wstring folder;
-  bool redact = false;
-  bool usage = !argv;
-  for (int i = 1; argv && i < argc; ++i) {
-    const std::wstring argument = argv[i];
-    if (::lstrcmpiW(argument.c_str(), L"/redact") == 0)
-      redact = true;
-    else if (folder.empty() && !argument.empty() && argument[0] != L'/')
-      folder = argument;
-    else
-      usage = true;
-  }
+  std::vector<std::wstring> list;
+  for (int i = 1; argv && i < argc; ++i) list.emplace_back(argv[i]);
+  capture::Options options = capture::ParseOptions(list);
+  options.usage = options.usage || !argv;
   // Checked first: the console of a start from Explorer goes with the process, and the messages with it.
   const bool waitForKey = ConsoleClosesWithUs();
   int status = kUsage;
-  if (usage) {
+  if (options.usage) {
+    if (!options.refused.empty()) Complain(L"not understood: " + options.refused);
     Say(L"usage: KCCCapture.exe [FOLDER] [/redact]\n"
+        L"       KCCCapture.exe /summary [/json] [/redact]\n"
         L"Writes what KCCSystemInfo reads on this machine into FOLDER, a new or empty folder or an earlier capture,\n"
         L"for support to replay; without FOLDER into a new folder on the desktop.\n"
         L"/redact replaces every serial number, asset tag and UUID of the firmware's table, WMI's serial number\n"
-        L"and the Windows product id by placeholders of the same length.");
-  } else if (folder.empty() && (folder = DesktopFolder()).empty()) {
+        L"and the Windows product id by placeholders of the same length, and keeps of oeminfo.ini only what the\n"
+        L"program reads.\n"
+        L"/summary prints the rows KCCSystemInfo shows, label<TAB>value a line, and writes no folder; /json prints\n"
+        L"them as one JSON object. Options start with / or -, in any letter case; a folder whose name starts\n"
+        L"with - is named .\\-folder.");
+  } else if (options.summary) {
+    const HRESULT ole = ::OleInitialize(nullptr);
+    status = Summarize(options.json, options.redact);
+    if (SUCCEEDED(ole)) ::OleUninitialize();
+  } else if (options.folder.empty() && (options.folder = DesktopFolder()).empty()) {
     Complain(L"this user has no desktop folder: name a folder for the capture");
     status = kFolderTrouble;
   } else {
     // As the program starts OLE before it gathers anything.
     const HRESULT ole = ::OleInitialize(nullptr);
-    status = Run(folder, redact);
+    status = Run(options.folder, options.redact);
     if (SUCCEEDED(ole)) ::OleUninitialize();
   }
   if (waitForKey) WaitForKey();

@@ -8,8 +8,10 @@
 # serial number must then be in no captured file and show as asterisks. A profile with a file locale runs,
 # capture and all, under that locale (de_DE.UTF-8): wine takes the Windows UI language from LANG, and the
 # program shows that language's satellite. Then one folder is captured into again and again (a capture killed
-# in the middle among them), a folder holding a user's files is refused, and a real server's table from
-# ../shared/smbios/real is captured with /redact onto the desktop, and a Hyper-V table shows the processor Windows names.
+# in the middle among them, and what killed captures left put right), a capture goes into the folder it stands
+# in, KCCCapture /summary is compared with the dialog's copied rows, a folder holding a user's files is refused,
+# a real server's table from ../shared/smbios/real is captured with /redact onto the desktop, and a Hyper-V table
+# shows the processor Windows names.
 #   run-profiles.sh BIN_DIR TEST_SATELLITE_DIR [PROFILE ...]
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -187,7 +189,81 @@ processor_from_windows() {
   [[ $speed =~ ^[0-9.]+\ [MG]Hz$ ]] || { echo "processor speed row \"$speed\""; return 1; }
 }
 
+# What killed captures left beside one folder, put right by the next capture (itself killed once it has begun,
+# so that what it found stays to be seen): a capture killed between its two renames, as captures swapped the
+# folder whole before (the earlier capture renamed aside, nothing in its place), and one killed while its files
+# moved in (the earlier capture's files set aside, some new ones in the folder): each time the earlier capture
+# goes back whole. Links named like such folders (as wine shows a Unix symbolic link: a reparse point) are never
+# entered: the files of the folder they point to stay.
+recovery() {
+  local folder=$work/again dead=4000000000 kept=$work/again.kept2 precious=$work/precious
+  [ -f "$folder/capture.txt" ] || { echo "no capture in $folder to begin with"; return 1; }
+  cp -r "$folder" "$kept"
+  mkdir -p "$precious" && printf 'the system\r\n' > "$precious/oeminfo.ini" && printf 'KCCCapture\r\n' > "$precious/capture.txt"
+  cp -r "$precious" "$work/precious.kept"
+  ln -s "$precious" "$folder.kcccapture-$((dead + 1))-earlier"
+  ln -s "$precious" "$folder.kcccapture-$((dead + 2))"
+  # Between the two renames: the earlier capture aside, the complete new one beside it, nothing in the folder's place.
+  mv "$folder" "$folder.kcccapture-$dead-earlier"
+  cp -r "$work/again-driver" "$folder.kcccapture-$dead" && printf 'KCCCapture new\r\n' > "$folder.kcccapture-$dead/capture.txt"
+  held_capture "between two renames" || return 1
+  diff -r "$kept" "$folder" || { echo "the earlier capture did not go back after a kill between two renames"; return 1; }
+  # While moving in: the earlier capture's files aside, two new ones in the folder, the rest (capture.txt last)
+  # still in the complete capture's folder.
+  mkdir "$folder.kcccapture-$dead-earlier" "$folder.kcccapture-$dead-moving"
+  mv "$folder"/* "$folder.kcccapture-$dead-earlier/"
+  printf 'new\r\n' > "$folder/smbios.bin" && printf 'new\r\n' > "$folder/wmi.ini"
+  printf 'KCCCapture new\r\n' > "$folder.kcccapture-$dead-moving/capture.txt"
+  held_capture "moving in" || return 1
+  diff -r "$kept" "$folder" || { echo "the earlier capture did not go back after a kill while moving in"; return 1; }
+  if compgen -G "$folder.kcccapture-$dead*" > /dev/null; then echo "left beside $folder:" "$folder".kcccapture-$dead*; return 1; fi
+  diff -r "$work/precious.kept" "$precious" || { echo "a link named like a leftover was followed"; return 1; }
+}
+
+# A capture of the profile with the held walk into the again folder, killed once it has begun.
+held_capture() {
+  KCC_BIN_DIR=$bin "$top/tools/replay" "$work/again-held" --capture "$work/again" --kill-capture > /dev/null 2> "$work/held.err" ||
+    { echo "the replay with the held walk ($1) failed:"; cat "$work/held.err"; return 1; }
+  [ "$(capture_status "$work/held.err")" = 137 ] || { echo "the capture ($1) was not killed:"; cat "$work/held.err"; return 1; }
+}
+
+# A capture into the folder it stands in ("KCCCapture ." from inside it, which makes the folder its current
+# directory, one that Windows and wine do not rename): into the empty folder, then over that capture with
+# another profile; each replays to the dialog it was captured from.
+standing_in() {
+  local folder=$work/here profile n=0
+  mkdir -p "$folder"
+  for profile in maker-method1 wmi-billion; do
+    n=$((n + 1))
+    KCC_BIN_DIR=$bin "$top/tools/replay" "$here/profiles/$profile" --capture-here "$folder" > "$work/here.$n" 2> "$work/here.err" ||
+      { echo "the replay of $profile failed:"; cat "$work/here.err"; return 1; }
+    [ "$(capture_status "$work/here.err")" = 0 ] || { echo "capture $n into its own current directory failed:"; cat "$work/here.err"; return 1; }
+    KCC_BIN_DIR=$bin "$top/tools/replay" "$folder" > "$work/here.out" 2> "$work/here.err" ||
+      { echo "capture $n did not replay:"; cat "$work/here.err"; return 1; }
+    diff -u --label "replay of $profile" --label "replay of capture $n" "$work/here.$n" "$work/here.out" || return 1
+  done
+  if compgen -G "$folder.kcccapture-*" > /dev/null; then echo "left beside $folder:" "$folder".kcccapture-*; return 1; fi
+}
+
+# KCCCapture /summary in the prefix of the dialog whose Ctrl+C rows are read: its text is the clipboard's, its
+# JSON (parsed) holds each row's value under its key and the dialog's boxes, /redact blanks the serial number in
+# it; without WMI, status 4 and no rows. Non-ASCII values (maker-method1's OEM model) and a box (wmi-billion).
+summary_beside_copy() {
+  local profile status
+  for profile in maker-method1 wmi-billion no-connect; do
+    KCC_BIN_DIR=$bin "$top/tools/replay" "$here/profiles/$profile" --copy --summary > "$work/summary.out" 2> "$work/summary.err" ||
+      { echo "the replay of $profile failed:"; cat "$work/summary.err"; return 1; }
+    status=0
+    [ "$profile" = no-connect ] && status=4
+    python3 "$here/summary_check.py" "$work/summary.out" "$status" "$(resource_id IDC_LIST_HARDWARE)" "$system" ||
+      { echo "in $profile"; return 1; }
+  done
+}
+
 check "capturing again into one folder" again
+check "putting right what killed captures left" recovery
+check "capturing into the folder it stands in" standing_in
+check "the summary beside the dialog's rows" summary_beside_copy
 check "refusing a folder with the user's files" refused
 if [ ! -f "$top/../shared/smbios/real/supermicro-x9dbl.bin" ] || ! command -v dmidecode > /dev/null; then
   echo "SKIP redacting a real server's table and Hyper-V's processor: no ../shared/smbios/real beside the checkout, or no dmidecode"

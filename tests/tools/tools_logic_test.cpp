@@ -322,6 +322,28 @@ INSTANTIATE_TEST_SUITE_P(
         RedactionCase{"ShortIdentifier",
                       {Part(2, 0x08, {{0x07, 1}}, {"42"}), Part(11, 0x05, {{0x04, 2}}, {" 42", "Model 4200"})},
                       {Part(2, 0x08, {{0x07, 1}}, {"**"}), Part(11, 0x05, {{0x04, 2}}, {"***", "Model 4200"})},
+                      2},
+        // Copies in another letter case, and an identifier padded with a tab.
+        RedactionCase{"CopiesInAnyCaseAndPadding",
+                      {System(0x08, "\tSvc7XJ4B12 "), Part(11, 0x05, {}, {"tag svc7xj4b12", "SVC7XJ4B12\t"}),
+                       Part(2, 0x08, {{0x07, 1}}, {"ab"}), Part(12, 0x05, {}, {" AB"})},
+                      {System(0x08, "************"), Part(11, 0x05, {}, {"tag **********", "**********\t"}),
+                       Part(2, 0x08, {{0x07, 1}}, {"**"}), Part(12, 0x05, {}, {"***"})},
+                      5},
+        // The UUID as text in an OEM string, in SMBIOS 2.6's byte order and in the one before it, any case.
+        RedactionCase{"UuidAsText",
+                      {System(0x19, "SN-1"), Part(11, 0x05, {}, {"uuid=04030201-0605-0807-090A-0B0C0D0E0F10;",
+                                                                 "01020304-0506-0708-090a-0b0c0d0e0f10"})},
+                      {SystemWithoutUuid(0x19, "****"),
+                       Part(11, 0x05, {}, {"uuid=************************************;",
+                                           "************************************"})},
+                      4},
+        // Structures a driver serves after the end-of-table structure.
+        RedactionCase{"AfterTheEndOfTable",
+                      {StructureBuilder(127, 4, 0xFEFE).WithStrings(), Part(2, 0x08, {{0x07, 1}}, {"BSN-77"}),
+                       Part(11, 0x05, {}, {"BSN-77"})},
+                      {StructureBuilder(127, 4, 0xFEFE).WithStrings(), Part(2, 0x08, {{0x07, 1}}, {"******"}),
+                       Part(11, 0x05, {}, {"******"})},
                       2}),
     CaseName);
 
@@ -354,21 +376,170 @@ TEST(CaptureFolders, NameTheirWorkFoldersAfterTheirProcess) {
   EXPECT_FALSE(capture::NotesAreOurs("My notes"));
   EXPECT_EQ(L"KCCCapture 2024-05-31 04-05-09", capture::DatedFolderName(2024, 5, 31, 4, 5, 9));
 
+  using capture::WorkFolder;
   uint32_t pid = 0;
-  bool earlier = true;
-  EXPECT_EQ(L"cap.kcccapture-1234", capture::WorkFolderName(L"cap", 1234, false));
-  ASSERT_TRUE(capture::ParseWorkFolderName(L"cap.kcccapture-1234", L"cap", pid, earlier));
+  WorkFolder kind = WorkFolder::kEarlier;
+  EXPECT_EQ(L"cap.kcccapture-1234", capture::WorkFolderName(L"cap", 1234, WorkFolder::kWriting));
+  ASSERT_TRUE(capture::ParseWorkFolderName(L"cap.kcccapture-1234", L"cap", pid, kind));
   EXPECT_EQ(1234u, pid);
-  EXPECT_FALSE(earlier);
-  ASSERT_TRUE(capture::ParseWorkFolderName(capture::WorkFolderName(L"a.b", 4294967295u, true), L"A.B", pid, earlier));
-  EXPECT_EQ(4294967295u, pid);
-  EXPECT_TRUE(earlier);
+  EXPECT_EQ(WorkFolder::kWriting, kind);
+  for (WorkFolder each : {WorkFolder::kWriting, WorkFolder::kMovingIn, WorkFolder::kEarlier}) {
+    ASSERT_TRUE(capture::ParseWorkFolderName(capture::WorkFolderName(L"a.b", 4294967295u, each), L"A.B", pid, kind));
+    EXPECT_EQ(4294967295u, pid);
+    EXPECT_EQ(each, kind);
+  }
   // Another folder's, and names that only look alike.
   for (const wchar_t* name : {L"cap2.kcccapture-1", L"cap.kcccapture-", L"cap.kcccapture--earlier",
-                              L"cap.kcccapture-12x", L"cap.kcccapture-99999999999", L"cap.zip"})
-    EXPECT_FALSE(capture::ParseWorkFolderName(name, L"cap", pid, earlier)) << name;
+                              L"cap.kcccapture--moving", L"cap.kcccapture-12x", L"cap.kcccapture-1-moving-earlier",
+                              L"cap.kcccapture-99999999999", L"cap.zip"})
+    EXPECT_FALSE(capture::ParseWorkFolderName(name, L"cap", pid, kind)) << name;
 }
 
+// Whether the capture that left a folder still runs: a process that cannot be opened for any reason but that
+// there is none (another user's: access denied) is taken as running.
+TEST(CaptureFolders, TakeACaptureTheyCannotOpenAsRunning) {
+  EXPECT_TRUE(capture::CaptureRunning(true, false, 0));
+  EXPECT_FALSE(capture::CaptureRunning(true, true, 0));
+  EXPECT_TRUE(capture::CaptureRunning(false, false, 5)); // ERROR_ACCESS_DENIED
+  EXPECT_FALSE(capture::CaptureRunning(false, false, 87)); // ERROR_INVALID_PARAMETER: no such process
+}
+
+struct LeftoverCase {
+  const char* name;
+  bool running;
+  capture::Leftovers found; // writing, moving in, moving in with capture.txt, earlier
+  bool targetExists;
+  capture::LeftoverPlan plan;
+};
+
+class PlanLeftovers : public ::testing::TestWithParam<LeftoverCase> {};
+
+// What an ended capture left: the earlier capture goes back wherever the new one was not complete in its place.
+TEST_P(PlanLeftovers, PutTheEarlierCaptureBackUnlessTheNewOneIsInPlace) {
+  EXPECT_EQ(GetParam().plan, capture::PlanLeftovers(GetParam().running, GetParam().found, GetParam().targetExists));
+}
+
+std::string LeftoverName(const ::testing::TestParamInfo<LeftoverCase>& info) { return info.param.name; }
+
+using Plan = capture::LeftoverPlan;
+INSTANTIATE_TEST_SUITE_P(
+    Leftovers, PlanLeftovers,
+    ::testing::Values(LeftoverCase{"Running", true, {true, false, false, true}, true, Plan::kLeave},
+                      LeftoverCase{"KilledWhileWriting", false, {true, false, false, false}, true, Plan::kRemove},
+                      LeftoverCase{"KilledWhileSettingTheEarlierAside", false, {true, false, false, true}, true,
+                                   Plan::kPutEarlierBack},
+                      // Between the two renames of a folder swapped whole, as captures did before.
+                      LeftoverCase{"KilledBetweenTwoRenames", false, {true, false, false, true}, false,
+                                   Plan::kPutEarlierBack},
+                      LeftoverCase{"KilledWhileMovingIn", false, {false, true, true, true}, true, Plan::kUndoMoveIn},
+                      LeftoverCase{"KilledWhileMovingIntoAnEmptyFolder", false, {false, true, true, false}, true,
+                                   Plan::kUndoMoveIn},
+                      LeftoverCase{"KilledOnceMovedIn", false, {false, true, false, true}, true, Plan::kRemove},
+                      LeftoverCase{"KilledWhileRemovingTheEarlier", false, {false, false, false, true}, true,
+                                   Plan::kRemove},
+                      LeftoverCase{"EarlierAloneWithNothingInItsPlace", false, {false, false, false, true}, false,
+                                   Plan::kPutEarlierBack}),
+    LeftoverName);
+
+struct OptionsCase {
+  std::vector<std::wstring> arguments;
+  const wchar_t* folder;
+  bool redact, summary, json, usage;
+};
+
+class ParseOptions : public ::testing::TestWithParam<OptionsCase> {};
+
+// Options as the program's switches: / or -, any case; nothing else that starts so is ever a folder.
+TEST_P(ParseOptions, TakesOptionsAsTheProgramsSwitches) {
+  const OptionsCase& c = GetParam();
+  const capture::Options options = capture::ParseOptions(c.arguments);
+  EXPECT_EQ(c.usage, options.usage);
+  if (c.usage) {
+    EXPECT_FALSE(options.refused.empty());
+    return;
+  }
+  EXPECT_EQ(c.folder, options.folder);
+  EXPECT_EQ(c.redact, options.redact);
+  EXPECT_EQ(c.summary, options.summary);
+  EXPECT_EQ(c.json, options.json);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLines, ParseOptions,
+    ::testing::Values(OptionsCase{{}, L"", false, false, false, false},
+                      OptionsCase{{L"C:\\cap", L"/redact"}, L"C:\\cap", true, false, false, false},
+                      OptionsCase{{L"-REDACT", L"D:\\x"}, L"D:\\x", true, false, false, false},
+                      OptionsCase{{L"/Summary", L"-json", L"/Redact"}, L"", true, true, true, false},
+                      OptionsCase{{L".\\-redact"}, L".\\-redact", false, false, false, false},
+                      OptionsCase{{L"--redact"}, L"", false, false, false, true},
+                      OptionsCase{{L"-redact", L"/frobnicate"}, L"", false, false, false, true},
+                      OptionsCase{{L"/json"}, L"", false, false, false, true},
+                      OptionsCase{{L"/summary", L"C:\\cap"}, L"", false, false, false, true},
+                      OptionsCase{{L"one", L"two"}, L"", false, false, false, true},
+                      OptionsCase{{L""}, L"", false, false, false, true},
+                      OptionsCase{{L"-"}, L"", false, false, false, true}));
+
+TEST(JsonString, EscapesAllButPrintableAscii) {
+  EXPECT_EQ(L"\"\"", capture::JsonString(L""));
+  EXPECT_EQ(L"\"Dell Inc.\"", capture::JsonString(L"Dell Inc."));
+  EXPECT_EQ(L"\"a\\\"b\\\\c\"", capture::JsonString(L"a\"b\\c"));
+  EXPECT_EQ(L"\"\\u0009\\u000a\\u007f\"", capture::JsonString(L"\t\n\x7f"));
+  EXPECT_EQ(L"\"\\u65e5\\u672c \\u00e9\"", capture::JsonString(L"\u65e5\u672c \u00e9"));
+  // Outside the basic plane: its UTF-16 pair, whatever the width of wchar_t.
+  EXPECT_EQ(L"\"\\ud83d\\ude00\"", capture::JsonString(std::wstring(L"\U0001F600")));
+}
+
+struct OemInfoCase {
+  const char* name;
+  capture::Bytes file;
+  capture::Bytes kept;
+};
+
+class RedactOemInfo : public ::testing::TestWithParam<OemInfoCase> {};
+
+// Only the lines the program reads, in the file's encoding, byte for byte.
+TEST_P(RedactOemInfo, KeepsOnlyTheGeneralManufacturerAndModel) {
+  EXPECT_EQ(GetParam().kept, capture::RedactOemInfo(GetParam().file));
+}
+
+std::string OemName(const ::testing::TestParamInfo<OemInfoCase>& info) { return info.param.name; }
+
+capture::Bytes Ansi(const std::string& text) { return capture::Bytes(text.begin(), text.end()); }
+capture::Bytes Utf8(const std::string& text) { return Ansi("\xEF\xBB\xBF" + text); }
+// ASCII text as UTF-16, little- or big-endian, with or without its mark.
+capture::Bytes Utf16(const std::string& text, bool mark = true, bool big = false) {
+  capture::Bytes bytes;
+  if (mark) bytes = big ? capture::Bytes{0xFE, 0xFF} : capture::Bytes{0xFF, 0xFE};
+  for (char c : text) {
+    bytes.push_back(big ? 0 : static_cast<uint8_t>(c));
+    bytes.push_back(big ? static_cast<uint8_t>(c) : 0);
+  }
+  return bytes;
+}
+
+const char kOemFile[] = "[General]\r\nManufacturer=Varnel Corporation\r\nSupportURL=https://example.com\r\n"
+                        "Model=KIVO X90\r\n[Support Information]\r\nLine1=Serial 7XK2H53\r\nModel=Not this\r\n";
+const char kOemKept[] = "[General]\r\nManufacturer=Varnel Corporation\r\nModel=KIVO X90\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, RedactOemInfo,
+    ::testing::Values(OemInfoCase{"Utf16", Utf16(kOemFile), Utf16(kOemKept)},
+                      OemInfoCase{"Utf16BigEndian", Utf16(kOemFile, true, true), Utf16(kOemKept, true, true)},
+                      OemInfoCase{"Utf16WithoutMark", Utf16(kOemFile, false), Utf16(kOemKept, false)},
+                      OemInfoCase{"Utf8", Utf8(kOemFile), Utf8(kOemKept)},
+                      OemInfoCase{"Ansi", Ansi(kOemFile), Ansi(kOemKept)},
+                      // A section further down stays off the first line, where a mark read as text would be.
+                      OemInfoCase{"Utf8SectionFurtherDown", Utf8("; imaged 2024\r\n[general]\r\n  model = X \r\nSerial=1\r\n"),
+                                  Utf8("\r\n[general]\r\n  model = X \r\n")},
+                      // Every [General] section, any spacing and case, line feeds alone, 8-bit text, no last line
+                      // feed; a key that only looks alike stays out.
+                      OemInfoCase{"SectionsTwice",
+                                  Ansi("[General]\nManufacturer=Caf\xE9\nMod\xE9l=1\n[Other]\nModel=No\n[ GENERAL ]\n"
+                                       "\tMODEL\t= Yes"),
+                                  Ansi("[General]\nManufacturer=Caf\xE9\n[ GENERAL ]\n\tMODEL\t= Yes\n")},
+                      OemInfoCase{"NoGeneral", Utf16("[Support Information]\r\nLine1=x\r\n"), Utf16("")},
+                      OemInfoCase{"Empty", {}, {}}),
+    OemName);
 #ifdef KCC_REAL_TABLES
 capture::Bytes RealTable(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -316,6 +316,16 @@ case $case in
     expect_status "pipe" 2 wine "$KCC_BIN_DIR/KCCCapture.exe" "$(windows_path "$folder")"
     grep -qF "KCCCapture: $expected" "$work/err" || { fail "pipe: not the folder's name"; cat -A "$work/err"; }
     [ "$(ls "$folder")" = mine.txt ] || fail "the refused folder changed"
+    # Options start with / or - in any case, as the program's switches: -REDACT is one (the folder is still
+    # refused for its files, not the command line), and an option it does not know is never a folder name.
+    expect_status "-REDACT" 2 wine "$KCC_BIN_DIR/KCCCapture.exe" -REDACT "$(windows_path "$folder")"
+    grep -qF "KCCCapture: $expected" "$work/err" || fail "-REDACT: not taken as an option: $(cat "$work/err")"
+    mkdir "$work/cwd" && cd "$work/cwd" || exit 1
+    expect_status "--redact" 2 wine "$KCC_BIN_DIR/KCCCapture.exe" --redact
+    grep -q '^KCCCapture: not understood: --redact' "$work/err" && grep -q '^usage: ' "$work/err" ||
+      fail "--redact: no refusal with the usage: $(cat "$work/err")"
+    [ -z "$(ls -A)" ] || fail "--redact: something was written: $(ls -A)"
+    cd - > /dev/null || exit 1
     ;;
 
   *) echo "unknown case $case"; exit 2 ;;
