@@ -348,6 +348,24 @@ TEST_F(DialogTest, DpiChangeTakesTheRectangleColumnsAndIcons) {
   });
 }
 
+// This process carries the program's manifest: the loader reads per-monitor awareness from it (wine 8 knows no
+// version 2 context of its own and makes it per-monitor; Windows before 10 1703 takes the system fallback).
+TEST(DpiAwareness, PerMonitorFromTheManifest) {
+  using ThreadContext = HANDLE(WINAPI*)();
+  using Awareness = int(WINAPI*)(HANDLE);
+  HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+  const auto threadContext = reinterpret_cast<ThreadContext>(
+      reinterpret_cast<void*>(::GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
+  const auto awareness = reinterpret_cast<Awareness>(
+      reinterpret_cast<void*>(::GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+  ASSERT_TRUE(threadContext && awareness);
+  EXPECT_EQ(2, awareness(threadContext())); // DPI_AWARENESS_PER_MONITOR_AWARE
+  wchar_t setting[64] = {};
+  EXPECT_TRUE(::QueryActCtxSettingsW(0, nullptr, L"http://schemas.microsoft.com/SMI/2016/WindowsSettings",
+                                     L"dpiAwareness", setting, 64, nullptr));
+  EXPECT_STREQ(L"PerMonitorV2, System", setting);
+}
+
 TEST_F(DialogTest, DragIconIsTheProgramIcon) {
   LRESULT icon = 0;
   Run([&](HWND dialog) {
