@@ -57,6 +57,22 @@ uint64_t SumOverInstances(CWmiData& wmi, const wchar_t* property) {
   return total;
 }
 
+// The width or height in pixels of a system metric (SM_CXICON, SM_CXSMICON) at `dpi`.
+int MetricForDpi(int metric, UINT dpi) {
+  using MetricsForDpi = int(WINAPI*)(int, UINT);
+  // Windows 10 1607 on: looked up, so that the program still starts where user32 lacks it.
+  static const MetricsForDpi forDpi = reinterpret_cast<MetricsForDpi>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+  if (forDpi) return forDpi(metric, dpi);
+  // Without it, a metric is the system DPI's: scaled from there, not from 96, or it would be scaled twice.
+  int systemDpi = 0;
+  if (HDC screen = ::GetDC(nullptr)) {
+    systemDpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+  }
+  return ::MulDiv(::GetSystemMetrics(metric), static_cast<int>(dpi), systemDpi > 0 ? systemDpi : 96);
+}
+
 struct Row {
   int list;
   UINT label;
@@ -283,21 +299,6 @@ void CKCCSystemInfoDlg::SizeColumns() {
     list->SetColumnWidth(0, client.right - valueWidth);
     list->SetColumnWidth(1, valueWidth);
   }
-}
-
-int CKCCSystemInfoDlg::MetricForDpi(int metric, UINT dpi) {
-  using MetricsForDpi = int(WINAPI*)(int, UINT);
-  // Windows 10 1607 on: looked up, so that the program still starts where user32 lacks it.
-  static const MetricsForDpi forDpi = reinterpret_cast<MetricsForDpi>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
-  if (forDpi) return forDpi(metric, dpi);
-  // Without it, a metric is the system DPI's: scaled from there, not from 96, or it would be scaled twice.
-  int systemDpi = 0;
-  if (HDC screen = ::GetDC(nullptr)) {
-    systemDpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-    ::ReleaseDC(nullptr, screen);
-  }
-  return ::MulDiv(::GetSystemMetrics(metric), static_cast<int>(dpi), systemDpi > 0 ? systemDpi : 96);
 }
 
 void CKCCSystemInfoDlg::SetIconsForDpi(UINT dpi) {

@@ -66,8 +66,6 @@ public:
 
   // Where a minimised dialog draws its icon.
   static POINT IconPosition(const RECT& client, int iconWidth, int iconHeight);
-  // The width or height in pixels of a system metric (SM_CXICON, SM_CXSMICON) at `dpi`.
-  static int MetricForDpi(int metric, UINT dpi);
 
   HICON m_hIcon;
   CButton m_btnOk;
