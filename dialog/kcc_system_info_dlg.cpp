@@ -1,4 +1,4 @@
-// The main dialog: window menu, icon, read-only lists, closing, and the display texts it builds.
+// The main dialog: window menu, icons at every DPI, read-only named lists, closing, and the display texts it builds.
 #include "dialog/kcc_system_info_dlg.h"
 
 #include "dialog/about_dlg.h"
@@ -57,6 +57,22 @@ uint64_t SumOverInstances(CWmiData& wmi, const wchar_t* property) {
   return total;
 }
 
+// The width or height in pixels of a system metric (SM_CXICON, SM_CXSMICON) at `dpi`.
+int MetricForDpi(int metric, UINT dpi) {
+  using MetricsForDpi = int(WINAPI*)(int, UINT);
+  // Windows 10 1607 on: looked up, so that the program still starts where user32 lacks it.
+  static const MetricsForDpi forDpi = reinterpret_cast<MetricsForDpi>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+  if (forDpi) return forDpi(metric, dpi);
+  // Without it, a metric is the system DPI's: scaled from there, not from 96, or it would be scaled twice.
+  int systemDpi = 0;
+  if (HDC screen = ::GetDC(nullptr)) {
+    systemDpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+  }
+  return ::MulDiv(::GetSystemMetrics(metric), static_cast<int>(dpi), systemDpi > 0 ? systemDpi : 96);
+}
+
 struct Row {
   int list;
   UINT label;
@@ -78,6 +94,7 @@ BEGIN_MESSAGE_MAP(CKCCSystemInfoDlg, CDialog)
   ON_NOTIFY(LVN_ITEMCHANGED, IDC_LIST_SYSTEM, &CKCCSystemInfoDlg::OnItemChangedSystemList)
   ON_NOTIFY(LVN_ITEMCHANGED, IDC_LIST_HARDWARE, &CKCCSystemInfoDlg::OnItemChangedHardwareList)
   ON_WM_CONTEXTMENU()
+  ON_WM_DPICHANGED()
 END_MESSAGE_MAP()
 
 void CKCCSystemInfoDlg::DoDataExchange(CDataExchange* pDX) {
@@ -105,29 +122,36 @@ BOOL CKCCSystemInfoDlg::OnInitDialog() {
   SetIcon(m_hIcon, TRUE);
   SetIcon(m_hIcon, FALSE);
   StepMark("icons");
+  // Screen readers name a list by its window text, which a list view does not show: its group's caption.
+  for (const auto& named : {std::make_pair(&m_listHardware, &m_btn1002), std::make_pair(&m_listSystem, &m_btn1003)}) {
+    wchar_t caption[256] = {};
+    ::GetWindowTextW(named.second->m_hWnd, caption, 256);
+    ::SetWindowTextW(named.first->m_hWnd, WithoutMnemonic(caption).c_str());
+  }
 
   SystemSummary summary;
   GatherSummary(summary);
   StepMark("wmi released"); // WMI's objects released in the worker's apartment, and the worker ended
   if (!summary.connected) return FALSE;
 
-  // Both lists take their widths from the hardware list.
-  RECT client{};
-  m_listHardware.GetClientRect(&client);
-  const int valueWidth = 2 * client.right / 3;
-  const int labelWidth = client.right - valueWidth;
   // Without redrawing while they fill, the lists lay themselves out once instead of at every row.
   for (CListCtrl* list : {&m_listHardware, &m_listSystem}) {
     list->SetRedraw(FALSE);
-    list->InsertColumn(0, L"", LVCFMT_LEFT, labelWidth);
-    list->InsertColumn(1, L"", LVCFMT_LEFT, valueWidth);
+    list->InsertColumn(0, L"", LVCFMT_LEFT, 0);
+    list->InsertColumn(1, L"", LVCFMT_LEFT, 0);
   }
+  SizeColumns();
   for (const SummaryRow& row : SummaryRows(summary)) {
     CListCtrl& list = row.list == IDC_LIST_HARDWARE ? m_listHardware : m_listSystem;
     const int item = list.InsertItem(list.GetItemCount(), row.label.c_str());
     list.SetItemText(item, 1, row.value.c_str());
   }
-  for (CListCtrl* list : {&m_listHardware, &m_listSystem}) list->SetRedraw(TRUE);
+  for (CListCtrl* list : {&m_listHardware, &m_listSystem}) {
+    // A list that takes the keyboard focus reads its focused row out at once (a screen reader, with label and
+    // value); the arrow keys walk on from there. Focused, never selected: no row is shown as chosen.
+    if (list->GetItemCount() > 0) list->SetItemState(0, LVIS_FOCUSED, LVIS_FOCUSED);
+    list->SetRedraw(TRUE);
+  }
   StepMark("lists");
   return TRUE;
 }
@@ -267,6 +291,39 @@ void CKCCSystemInfoDlg::ClearSelection(CListCtrl& list) {
   for (int i = 0; i < list.GetItemCount(); ++i) {
     if (list.GetItemState(i, LVIS_SELECTED) & LVIS_SELECTED) list.SetItemState(i, 0, LVIS_SELECTED);
   }
+}
+
+void CKCCSystemInfoDlg::SizeColumns() {
+  RECT client{};
+  m_listHardware.GetClientRect(&client);
+  const int valueWidth = 2 * client.right / 3;
+  for (CListCtrl* list : {&m_listHardware, &m_listSystem}) {
+    list->SetColumnWidth(0, client.right - valueWidth);
+    list->SetColumnWidth(1, valueWidth);
+  }
+}
+
+void CKCCSystemInfoDlg::SetIconsForDpi(UINT dpi) {
+  for (const auto& kind : {std::make_pair(&m_iconBig, SM_CXICON), std::make_pair(&m_iconSmall, SM_CXSMICON)}) {
+    const int size = MetricForDpi(kind.second, dpi);
+    UniqueIcon icon(static_cast<HICON>(::LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME),
+                                                    IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+    if (!icon) continue; // the window keeps the icon it shows
+    SetIcon(icon.Get(), kind.first == &m_iconBig);
+    // The window shows the new icon now: the one it had before, if it was ours, can go.
+    *kind.first = std::move(icon);
+  }
+}
+
+void CKCCSystemInfoDlg::OnDpiChanged(UINT dpi, const RECT& suggested) {
+  const RECT rect = suggested;
+  // The dialog manager rescales the controls and their fonts itself (Windows 10 1703 on): first, so that the
+  // columns follow the lists' new width. Nothing of that is scaled here again.
+  DefaultNow();
+  ::SetWindowPos(m_hWnd, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  SizeColumns();
+  SetIconsForDpi(dpi);
 }
 
 void CKCCSystemInfoDlg::OnItemChangedSystemList(NMHDR*, LRESULT* pResult) {

@@ -3,6 +3,7 @@
 #define KCC_DIALOG_KCC_SYSTEM_INFO_DLG_H
 
 #include "framework/dialog.h"
+#include "framework/handles.h"
 #include "framework/text.h"
 #include "sources/machine_info.h"
 #include "wmi/wmi_data.h"
@@ -85,11 +86,19 @@ protected:
   void OnItemChangedSystemList(NMHDR* pNMHDR, LRESULT* pResult);
   void OnItemChangedHardwareList(NMHDR* pNMHDR, LRESULT* pResult);
   void OnContextMenu(HWND window, POINT point);
+  void OnDpiChanged(UINT dpi, const RECT& suggested);
 
   DECLARE_MESSAGE_MAP()
 
 private:
   static void ClearSelection(CListCtrl& list);
+  // A third of the hardware list's width for the labels, the rest for the values, in both lists.
+  void SizeColumns();
+  // The window's icons drawn for `dpi`, in place of those it had.
+  void SetIconsForDpi(UINT dpi);
+
+  UniqueIcon m_iconBig;   // set for a DPI the dialog moved to; until then the window shows m_hIcon
+  UniqueIcon m_iconSmall;
 };
 
 #endif

@@ -1,4 +1,4 @@
-// Display-text rules of the information dialog: sizes, memory rounding and the operating-system line.
+// Display-text rules of the information dialog: sizes, memory rounding, the operating-system line, list names.
 #include "dialog/value_format.h"
 
 #include <math.h>
@@ -47,4 +47,17 @@ uint64_t RoundMemoryKilobytes(uint64_t bytes) {
   // Both factors are powers of two: an exact division by 4096, then up to the next whole unit.
   const double units = ceil(static_cast<double>(kilobytes) * 0.0009765625 * 0.25);
   return static_cast<uint64_t>(units) * 4096;
+}
+
+std::wstring WithoutMnemonic(const std::wstring& caption) {
+  std::wstring text;
+  for (size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] != L'&') {
+      text += caption[i];
+    } else if (i + 1 < caption.size() && caption[i + 1] == L'&') {
+      text += L"&&";
+      ++i;
+    }
+  }
+  return text;
 }

@@ -1,4 +1,4 @@
-// Display-text rules of the information dialog: sizes, memory rounding and the operating-system line.
+// Display-text rules of the information dialog: sizes, memory rounding, the operating-system line, list names.
 #ifndef KCC_DIALOG_VALUE_FORMAT_H
 #define KCC_DIALOG_VALUE_FORMAT_H
 
@@ -18,5 +18,10 @@ std::wstring JoinMediaCenterName(const std::wstring& product, const std::wstring
 
 // A byte count as kilobytes, rounded up to a whole multiple of 4096 KB.
 uint64_t RoundMemoryKilobytes(uint64_t bytes);
+
+// A caption without its mnemonic marker: the "&" before a letter goes, a doubled "&&" stays. A list named so
+// (by its window text) takes no mnemonic from it, and the accessibility layer, which reads the text as a label,
+// turns "&&" into the "&" the caption shows.
+std::wstring WithoutMnemonic(const std::wstring& caption);
 
 #endif

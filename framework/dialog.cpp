@@ -5,6 +5,7 @@
 #include "framework/win_app.h"
 
 #include <new>
+#include <utility>
 
 void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
   if (pDX->m_bFailed) return;
@@ -92,6 +93,14 @@ void CDialog::OnOK() {
 
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
+LRESULT CDialog::DefaultNow() {
+  // The dialog manager asks the dialog procedure first: for this message, it declines.
+  const UINT outer = std::exchange(m_defaultingNow, m_current.message);
+  const LRESULT result = ::DefDlgProcW(m_hWnd, m_current.message, m_current.wParam, m_current.lParam);
+  m_defaultingNow = outer;
+  return result;
+}
+
 void CDialog::OnDestroyed() {
   for (CWnd* control : m_boundControls) control->m_hWnd = nullptr;
   m_boundControls.clear();
@@ -129,7 +138,14 @@ INT_PTR CDialog::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     dialog->OnDestroyed();
     return FALSE;
   }
+  if (message == dialog->m_defaultingNow && message != 0) return FALSE;
   LRESULT result = 0;
+  // Kept for DefaultNow while the handler runs; a handler's exception passes this on its way out.
+  struct CurrentMessage {
+    CDialog& dialog;
+    Message outer;
+    ~CurrentMessage() { dialog.m_current = outer; }
+  } current{*dialog, std::exchange(dialog->m_current, Message{message, wParam, lParam})};
   if (!dialog->DispatchMessageMap(message, wParam, lParam, result)) return FALSE;
   switch (message) {
   // These return their result directly; every other message through DWLP_MSGRESULT.

@@ -58,9 +58,19 @@ protected:
   virtual void OnOK();
   virtual void OnCancel();
 
+  // From inside a handler: the dialog manager's own processing of the message being handled, run now instead
+  // of after the handler (as MFC's Default() runs it), so that the handler can build on what it did.
+  LRESULT DefaultNow();
+
   DECLARE_MESSAGE_MAP()
 
 private:
+  struct Message {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+  };
+
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   static INT_PTR HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   HWND ModalOwner() const;
@@ -69,6 +79,8 @@ private:
   UINT m_nIDTemplate;
   CWnd* m_pParentWnd;
   std::vector<CWnd*> m_boundControls;
+  Message m_current{};      // the message the map is handling
+  UINT m_defaultingNow = 0; // the message whose default processing DefaultNow runs: the map stays out of it
 };
 
 #endif

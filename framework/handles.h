@@ -40,6 +40,7 @@ struct GlobalMemoryTraits { static void Close(HGLOBAL memory) { ::GlobalFree(mem
 struct MenuTraits { static void Close(HMENU menu) { ::DestroyMenu(menu); } };
 struct HookTraits { static void Close(HHOOK hook) { ::UnhookWindowsHookEx(hook); } };
 struct ModuleTraits { static void Close(HMODULE module) { ::FreeLibrary(module); } };
+struct IconTraits { static void Close(HICON icon) { ::DestroyIcon(icon); } };
 
 // A handle whose "none" is null (events, mutexes, threads, tokens).
 using UniqueHandle = UniqueResource<HANDLE, nullptr, HandleTraits>;
@@ -49,6 +50,8 @@ using GlobalMemory = UniqueResource<HGLOBAL, nullptr, GlobalMemoryTraits>;
 using UniqueMenu = UniqueResource<HMENU, nullptr, MenuTraits>;
 using UniqueHook = UniqueResource<HHOOK, nullptr, HookTraits>;
 using UniqueModule = UniqueResource<HMODULE, nullptr, ModuleTraits>;
+// An icon the program loaded at a size of its own (not a shared one from LoadIcon).
+using UniqueIcon = UniqueResource<HICON, nullptr, IconTraits>;
 
 // A handle whose "none" is INVALID_HANDLE_VALUE, which a template argument cannot be.
 template <typename Traits>

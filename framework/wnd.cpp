@@ -87,3 +87,7 @@ BOOL CListCtrl::SetItemState(int item, UINT state, UINT mask) {
 }
 
 int CListCtrl::GetColumnWidth(int column) const { return static_cast<int>(SendMessage(LVM_GETCOLUMNWIDTH, column)); }
+
+BOOL CListCtrl::SetColumnWidth(int column, int width) {
+  return static_cast<BOOL>(SendMessage(LVM_SETCOLUMNWIDTH, column, MAKELPARAM(width, 0)));
+}

@@ -53,6 +53,11 @@ protected:                                                                     \
 #define ON_WM_QUERYDRAGICON()                                                  \
   {WM_QUERYDRAGICON, 0, 0, [](CWnd* w, WPARAM, LPARAM, LRESULT& r) {           \
      return w->CallHandler([&] { r = reinterpret_cast<LRESULT>(static_cast<ThisClass*>(w)->OnQueryDragIcon()); }); }},
+// void OnDpiChanged(UINT dpi, const RECT& suggested)  (the window's new DPI and the rectangle Windows suggests)
+#define ON_WM_DPICHANGED()                                                     \
+  {WM_DPICHANGED, 0, 0, [](CWnd* w, WPARAM wp, LPARAM lp, LRESULT& r) {        \
+     r = 0; return w->CallHandler([&] { static_cast<ThisClass*>(w)->OnDpiChanged(LOWORD(wp), \
+                                          *reinterpret_cast<const RECT*>(lp)); }); }},
 // void OnContextMenu(HWND window, POINT point)  (point (-1, -1): from the keyboard)
 #define ON_WM_CONTEXTMENU()                                                    \
   {WM_CONTEXTMENU, 0, 0, [](CWnd* w, WPARAM wp, LPARAM lp, LRESULT& r) {       \
@@ -130,6 +135,7 @@ public:
   UINT GetItemState(int item, UINT mask) const;
   BOOL SetItemState(int item, UINT state, UINT mask);
   int GetColumnWidth(int column) const;
+  BOOL SetColumnWidth(int column, int width);
 };
 
 // BeginPaint and EndPaint around one WM_PAINT.

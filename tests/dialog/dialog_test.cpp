@@ -11,6 +11,7 @@
 #include <ole2.h>
 
 #include <functional>
+#include <vector>
 #include <new>
 #include <stdexcept>
 
@@ -283,6 +284,86 @@ TEST_F(DialogTest, ListsNeverKeepASelection) {
     }
     ::PostMessageW(dialog, WM_CLOSE, 0, 0);
   });
+}
+
+SIZE IconSize(HICON icon) {
+  ICONINFO info{};
+  if (!::GetIconInfo(icon, &info)) return SIZE{0, 0};
+  BITMAP bitmap{};
+  ::GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
+  if (info.hbmColor) ::DeleteObject(info.hbmColor);
+  if (info.hbmMask) ::DeleteObject(info.hbmMask);
+  return SIZE{bitmap.bmWidth, bitmap.bmHeight};
+}
+
+HICON WindowIcon(HWND window, WPARAM kind) {
+  return reinterpret_cast<HICON>(::SendMessageW(window, WM_GETICON, kind, 0));
+}
+
+// Moved to a monitor of another scale: the suggested rectangle, the columns for the lists' new width, and icons
+// drawn at the new DPI's sizes, each replacing (and destroying) the last without touching the program's own.
+TEST_F(DialogTest, DpiChangeTakesTheRectangleColumnsAndIcons) {
+  const struct {
+    UINT dpi;
+    LONG small, big;
+  } steps[] = {{144, 24, 48}, {192, 32, 64}};
+  Run([&](HWND dialog) {
+    HWND hardware = ::GetDlgItem(dialog, IDC_LIST_HARDWARE);
+    HWND system = ::GetDlgItem(dialog, IDC_LIST_SYSTEM);
+    const HICON shared = WindowIcon(dialog, ICON_BIG);
+    RECT start;
+    ::GetWindowRect(hardware, &start);
+    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&start), 2);
+    std::vector<HICON> replaced;
+    for (const auto& step : steps) {
+      // What the dialog manager does first on Windows (wine's does nothing): the lists laid out for the DPI.
+      const int width = ::MulDiv(start.right - start.left, static_cast<int>(step.dpi), 96);
+      ::SetWindowPos(hardware, nullptr, 0, 0, width, start.bottom - start.top, SWP_NOMOVE | SWP_NOZORDER);
+      RECT frame;
+      ::GetWindowRect(dialog, &frame);
+      RECT suggested{frame.left + 10, frame.top + 5, frame.left + 10 + ::MulDiv(frame.right - frame.left, 3, 2),
+                     frame.top + 5 + ::MulDiv(frame.bottom - frame.top, 3, 2)};
+      ::SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(step.dpi, step.dpi), reinterpret_cast<LPARAM>(&suggested));
+
+      RECT now;
+      ::GetWindowRect(dialog, &now);
+      EXPECT_TRUE(::EqualRect(&suggested, &now)) << step.dpi;
+      RECT client;
+      ::GetClientRect(hardware, &client);
+      for (HWND list : {hardware, system}) {
+        EXPECT_EQ(client.right - 2 * client.right / 3, ::SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0)) << step.dpi;
+        EXPECT_EQ(2 * client.right / 3, ::SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0)) << step.dpi;
+      }
+      const HICON small = WindowIcon(dialog, ICON_SMALL);
+      const HICON big = WindowIcon(dialog, ICON_BIG);
+      EXPECT_EQ(step.small, IconSize(small).cx) << step.dpi;
+      EXPECT_EQ(step.small, IconSize(small).cy) << step.dpi;
+      EXPECT_EQ(step.big, IconSize(big).cx) << step.dpi;
+      EXPECT_EQ(step.big, IconSize(big).cy) << step.dpi;
+      for (HICON gone : replaced) EXPECT_EQ(0, IconSize(gone).cx) << "an icon replaced was not destroyed";
+      replaced = {small, big};
+    }
+    EXPECT_EQ(32, IconSize(shared).cx) << "the program's shared icon was destroyed";
+    ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+  });
+}
+
+// This process carries the program's manifest: the loader reads per-monitor awareness from it (wine 8 knows no
+// version 2 context of its own and makes it per-monitor; Windows before 10 1703 takes the system fallback).
+TEST(DpiAwareness, PerMonitorFromTheManifest) {
+  using ThreadContext = HANDLE(WINAPI*)();
+  using Awareness = int(WINAPI*)(HANDLE);
+  HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+  const auto threadContext = reinterpret_cast<ThreadContext>(
+      reinterpret_cast<void*>(::GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
+  const auto awareness = reinterpret_cast<Awareness>(
+      reinterpret_cast<void*>(::GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+  ASSERT_TRUE(threadContext && awareness);
+  EXPECT_EQ(2, awareness(threadContext())); // DPI_AWARENESS_PER_MONITOR_AWARE
+  wchar_t setting[64] = {};
+  EXPECT_TRUE(::QueryActCtxSettingsW(0, nullptr, L"http://schemas.microsoft.com/SMI/2016/WindowsSettings",
+                                     L"dpiAwareness", setting, 64, nullptr));
+  EXPECT_STREQ(L"PerMonitorV2, System", setting);
 }
 
 TEST_F(DialogTest, DragIconIsTheProgramIcon) {

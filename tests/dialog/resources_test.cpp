@@ -200,6 +200,8 @@ TEST(ExeResources, ManifestNamesTheAssemblyAndCommonControls6) {
   EXPECT_NE(std::string::npos, manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
   EXPECT_NE(std::string::npos,
             manifest.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>"));
+  EXPECT_NE(std::string::npos, manifest.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+                                             "PerMonitorV2, System</dpiAwareness>"));
 }
 
 std::wstring VersionString(const std::vector<BYTE>& block, const wchar_t* key, DWORD* error) {

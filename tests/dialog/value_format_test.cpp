@@ -1,4 +1,4 @@
-// The dialog's display-text rules: size units and fraction, memory rounding, the operating-system line.
+// The dialog's display-text rules: size units and fraction, memory rounding, the operating-system line, list names.
 #include "dialog/value_format.h"
 
 #include <gtest/gtest.h>
@@ -84,6 +84,16 @@ TEST(OsName, MediaCenterLineIsProductSpaceServicePack) {
   EXPECT_EQ(L"Windows XP Media Center Edition Service Pack 3",
             JoinMediaCenterName(L"Windows XP Media Center Edition", L"Service Pack 3"));
   EXPECT_EQ(L" Service Pack 3", JoinMediaCenterName(L"", L"Service Pack 3")); // string resource missing
+}
+
+TEST(ListName, CaptionWithoutItsMnemonic) {
+  const struct {
+    const wchar_t* caption;
+    const wchar_t* name;
+  } cases[] = {{L"Hardware", L"Hardware"},   {L"&Hardware", L"Hardware"},   {L"Hard&ware", L"Hardware"},
+               {L"A && B", L"A && B"},       {L"&A && &B", L"A && B"},      {L"&&&A", L"&&A"},
+               {L"Trailing&", L"Trailing"},  {L"", L""},                    {L"ハードウェア(&H)", L"ハードウェア(H)"}};
+  for (const auto& c : cases) EXPECT_EQ(c.name, WithoutMnemonic(c.caption)) << c.caption;
 }
 
 } // namespace

@@ -6,9 +6,13 @@
 
 #include "res/resource.h"
 
+#include <commctrl.h>
+#include <oleacc.h>
+
 #include <cwchar>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -27,6 +31,10 @@ const wchar_t kUsageText[] =
     L"  replay CAPTION                     columns and rows of list 1001, then of list 1000\n"
     L"  window CAPTION                     handle, process, rectangles and state of the dialog\n"
     L"  controls CAPTION                   the dialog's child controls\n"
+    L"  access CAPTION                     each list as a screen reader meets it: name (of its client object,\n"
+    L"                                     through oleacc) and its group's caption; focus: focused row (-1:\n"
+    L"                                     none), selected rows, keyboard (it has the focus) or -, and the\n"
+    L"                                     accessible focus (a child id, none, or unsupported)\n"
     L"  copy [--menu] CAPTION              copy the summary with Ctrl+C (or the lists' context menu) and\n"
     L"                                     print the clipboard's text, a line a row: copied, label, value\n"
     L"  fit CAPTION SATELLITE              each text of the dialog and of the other dialogs of its process\n"
@@ -190,6 +198,69 @@ int Controls(const Options& options, const std::wstring& caption) {
   }
   Out(text);
   return kOk;
+}
+
+// The accessible focus of an object: the focused child's id (a list's row + 1; 0 is the object itself), "object"
+// for a child with an object of its own, "none", or "unsupported" where oleacc does not say.
+std::wstring AccessibleFocus(IAccessible* accessible) {
+  VARIANT focus;
+  ::VariantInit(&focus);
+  if (accessible->get_accFocus(&focus) != S_OK) return L"unsupported";
+  std::wstring text = focus.vt == VT_I4 ? Number(focus.lVal) : focus.vt == VT_DISPATCH ? L"object" : L"none";
+  ::VariantClear(&focus);
+  return text;
+}
+
+// What a screen reader meets of each list, read from this process as one reads it: the name oleacc gives the
+// list's client object, the rows the list has focused and selected, and oleacc's accessible focus.
+int Access(const Options& options, const std::wstring& caption) {
+  HWND dialog = RequireProgramDialog(options, caption);
+  if (!dialog) return kNotFound;
+  GUITHREADINFO thread{};
+  thread.cbSize = sizeof(thread);
+  ::GetGUIThreadInfo(::GetWindowThreadProcessId(dialog, nullptr), &thread);
+  if (FAILED(::CoInitialize(nullptr))) {
+    Err(L"dlgread: COM did not start\n");
+    return kNotFound;
+  }
+  std::wstring text;
+  int status = kOk;
+  for (const auto& pair : {std::make_pair(dlgread::kHardwareList, IDC_GROUP_HARDWARE),
+                           std::make_pair(dlgread::kSystemList, IDC_GROUP_SYSTEM)}) {
+    HWND list = dlgread::ListControl(dialog, pair.first);
+    if (!list) continue;
+    IAccessible* accessible = nullptr;
+    const HRESULT made = ::AccessibleObjectFromWindow(list, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                                      reinterpret_cast<void**>(&accessible));
+    if (FAILED(made) || !accessible) {
+      Err(L"dlgread: no accessible object for list " + Number(pair.first) + L": " + Hex(static_cast<ULONG>(made)) +
+          L"\n");
+      status = kNotFound;
+      break;
+    }
+    VARIANT self;
+    ::VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    accessible->get_accName(self, &name);
+    const std::wstring focus = AccessibleFocus(accessible);
+    accessible->Release();
+    DWORD_PTR focused = static_cast<DWORD_PTR>(-1);
+    DWORD_PTR selected = 0;
+    ::SendMessageTimeoutW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED, SMTO_ABORTIFHUNG, 5000,
+                          &focused);
+    ::SendMessageTimeoutW(list, LVM_GETSELECTEDCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &selected);
+    const std::wstring id = Number(pair.first);
+    text += L"name\t" + id + L"\t" + summary::EscapeField(name ? std::wstring(name, ::SysStringLen(name)) : L"") +
+            L"\t" + summary::EscapeField(dlgread::WindowText(::GetDlgItem(dialog, pair.second))) + L"\n";
+    text += L"focus\t" + id + L"\t" + Number(static_cast<int>(focused)) + L"\t" + Number(static_cast<long long>(selected)) +
+            L"\t" + (thread.hwndFocus == list ? L"keyboard" : L"-") + L"\t" + focus + L"\n";
+    ::SysFreeString(name);
+  }
+  ::CoUninitialize();
+  if (status == kOk) Out(text);
+  return status;
 }
 
 int Close(const Options& options, const std::wstring& caption, DWORD timeoutMs) {
@@ -395,6 +466,7 @@ int Run(int argc, wchar_t** argv) {
     if (command == L"replay") return Lists(options, caption, true);
     if (command == L"window") return Window(options, caption);
     if (command == L"controls") return Controls(options, caption);
+    if (command == L"access") return Access(options, caption);
     if (command == L"copy") return Copy(options, caption);
     if (command == L"satellite") return Satellite(caption);
   }
