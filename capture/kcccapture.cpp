@@ -125,22 +125,27 @@ std::string FileHead(const std::wstring& path) {
 }
 
 // A folder held open while files in it are removed or moved: without FILE_SHARE_DELETE nobody can rename it or
-// put a link in its place meanwhile, and a link (junction, symbolic link) is never entered. False for anything
-// but a plain folder.
+// put a link in its place meanwhile. A link (junction, symbolic link) is never entered, unless the user named it
+// (`followLink`). False for anything but a folder.
 class HeldFolder {
 public:
-  bool Hold(const std::wstring& path) {
+  bool Hold(const std::wstring& path, bool followLink = false) {
+    m_handle.Reset();
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        (!followLink && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)))
       return false;
+    const DWORD link = followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT;
     m_handle.Reset(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | link, nullptr));
     BY_HANDLE_FILE_INFORMATION information{};
-    return m_handle && ::GetFileInformationByHandle(m_handle.Get(), &information) &&
-           (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           !(information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    if (!m_handle || !::GetFileInformationByHandle(m_handle.Get(), &information) ||
+        !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (!followLink && (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)))
+      m_handle.Reset();
+    return static_cast<bool>(m_handle);
   }
+  bool Held() const { return static_cast<bool>(m_handle); }
   void Release() { m_handle.Reset(); }
 
 private:
@@ -164,11 +169,10 @@ void RemoveCapture(const std::wstring& folder) {
   (void)::RemoveDirectoryW(folder.c_str());
 }
 
-// Moves the capture's files from one folder to another, capture.txt last (its arrival completes a capture):
-// up to the first that does not move, or with `all` every one that does; false when one did not.
+// Moves the capture's files from one folder (held by the caller) to another, capture.txt last (its arrival
+// completes a capture): up to the first that does not move, or with `all` every one that does; false when one
+// did not.
 bool MoveCaptureFiles(const std::wstring& from, const std::wstring& to, bool all = false) {
-  HeldFolder held;
-  if (!held.Hold(from)) return false;
   bool moved = true;
   const size_t count = sizeof(capture::kCaptureFiles) / sizeof(capture::kCaptureFiles[0]);
   for (size_t i = 0; i <= count && (moved || all); ++i) {
@@ -187,7 +191,10 @@ void PutEarlierBack(const std::wstring& earlier, const std::wstring& target) {
       (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
     return;
   if (!Exists(target) && ::MoveFileW(earlier.c_str(), target.c_str())) return;
-  if (MoveCaptureFiles(earlier, target, true)) (void)::RemoveDirectoryW(earlier.c_str());
+  HeldFolder held;
+  const bool back = held.Hold(earlier) && MoveCaptureFiles(earlier, target, true);
+  held.Release();
+  if (back) (void)::RemoveDirectoryW(earlier.c_str());
 }
 
 // Whether the capture of process `pid` is still at work: access denied (another user's) counts as running.
@@ -219,7 +226,10 @@ public:
       return false;
     }
     m_parent = m_target.substr(0, slash);
+    // Held from here on: nobody can put another folder or a link in its place while files move in and out.
+    (void)m_held.Hold(m_target, true);
     CleanLeftovers(leaf);
+    if (!m_held.Held()) (void)m_held.Hold(m_target, true);
 
     const DWORD attributes = ::GetFileAttributesW(m_target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -269,7 +279,7 @@ public:
       return false;
     }
     if (m_contents == capture::FolderContents::kEarlierCapture &&
-        (!::CreateDirectoryW(m_aside.c_str(), nullptr) || !MoveCaptureFiles(m_target, m_aside) ||
+        (!m_held.Held() || !::CreateDirectoryW(m_aside.c_str(), nullptr) || !MoveCaptureFiles(m_target, m_aside) ||
          !::MoveFileW(m_path.c_str(), m_moving.c_str()))) {
       const DWORD error = ::GetLastError();
       PutEarlierBack(m_aside, m_target);
@@ -283,13 +293,16 @@ public:
       Complain(L"cannot put the capture in " + m_target + L": " + ErrorText(error));
       return false;
     }
-    if (!MoveCaptureFiles(m_moving, m_target)) {
+    HeldFolder moving;
+    if (!moving.Hold(m_moving) || !MoveCaptureFiles(m_moving, m_target)) {
       const DWORD error = ::GetLastError();
+      moving.Release();
       UndoMoveIn(m_target, m_aside);
       RemoveCapture(m_moving);
       Complain(L"cannot put the capture in " + m_target + L", which stays as it was: " + ErrorText(error));
       return false;
     }
+    moving.Release();
     RemoveCapture(m_moving);
     RemoveCapture(m_aside);
     return true;
@@ -321,12 +334,10 @@ public:
   const std::wstring& Target() const { return m_target; }
 
 private:
-  // The new files moved into `target` go, and the earlier ones set aside come back.
-  static void UndoMoveIn(const std::wstring& target, const std::wstring& earlier) {
-    HeldFolder held;
-    if (held.Hold(target))
+  // The new files moved into the target (held) go, and the earlier ones set aside come back.
+  void UndoMoveIn(const std::wstring& target, const std::wstring& earlier) {
+    if (m_held.Held())
       for (const wchar_t* name : capture::kCaptureFiles) (void)::DeleteFileW((target + L"\\" + name).c_str());
-    held.Release();
     PutEarlierBack(earlier, target);
   }
 
@@ -392,6 +403,7 @@ private:
   std::wstring m_path;   // the new folder beside it, written to
   std::wstring m_moving; // the same, complete, while its files move into the target
   std::wstring m_aside;  // where an earlier capture's files wait meanwhile
+  HeldFolder m_held;     // the target, where it exists
   bool m_exists = false;
   capture::FolderContents m_contents = capture::FolderContents::kEmpty;
   bool m_failed = false;
