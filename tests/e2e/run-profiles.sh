@@ -176,16 +176,23 @@ real_table() {
 }
 
 # A table that breaks before its processor structures (Hyper-V generation 1): the processor row as Windows names
-# it, here the replay prefix's own (wine's, from /proc/cpuinfo), and a speed.
+# it in the replay prefix's registry (wine writes it from the processor's own brand string, which need not be
+# /proc/cpuinfo's), and a speed; the capture of that dialog records the key and says where the row came from.
 processor_from_windows() {
-  local profile=$work/hyperv-gen1 name shown speed
+  local profile=$work/hyperv-gen1 captured=$work/hyperv-capture name shown speed
   mkdir -p "$profile" && ln -s "$top/../shared/smbios/real/microsoft-hyperv-gen1.bin" "$profile/smbios.bin"
-  KCC_BIN_DIR=$bin "$top/tools/replay" "$profile" > "$work/hyperv.out" 2> "$work/hyperv.err" ||
+  KCC_BIN_DIR=$bin "$top/tools/replay" "$profile" --capture "$captured" > "$work/hyperv.out" 2> "$work/hyperv.err" ||
     { echo "the replay failed:"; cat "$work/hyperv.err"; return 1; }
-  name=$(sed -n 's/^model name[[:space:]]*: *\(.*[^ ]\) *$/\1/p' /proc/cpuinfo | head -n 1)
+  name=$(python3 -c 'import re, sys
+data = open(sys.argv[1], "rb").read()
+text = data.decode("utf-16") if data[:2] == b"\xff\xfe" else data.decode("utf-8-sig")
+found = re.search(r"^\"ProcessorNameString\"=\"(.*)\"\r?$", text, re.M)
+print(found.group(1).strip() if found else "")' "$captured/registry.reg")
   shown=$(awk -F'\t' '$1 == "row" && $2 == 1001 && $3 == 0 { print $5 }' "$work/hyperv.out")
   speed=$(awk -F'\t' '$1 == "row" && $2 == 1001 && $3 == 1 { print $5 }' "$work/hyperv.out")
   [ -n "$name" ] && [ "$shown" = "$name" ] || { echo "processor row \"$shown\", Windows names \"$name\""; return 1; }
+  grep -q "^Processor: the name from Windows' registry" "$captured/capture.txt" ||
+    { echo "capture.txt does not say the processor row came from Windows:"; grep '^Processor' "$captured/capture.txt"; return 1; }
   [[ $speed =~ ^[0-9.]+\ [MG]Hz$ ]] || { echo "processor speed row \"$speed\""; return 1; }
 }
 

@@ -46,6 +46,8 @@ const wchar_t kUsageText[] =
     L"  string FILE ID                     string resource ID of a module (a satellite)\n"
     L"  satellite FOLDER                   the satellite KCCSystemInfo.exe in FOLDER loads for this user's UI\n"
     L"                                     language (the program's own rule), as a path\n"
+    L"  hold reset | hold TIMEOUT_MS       the boardinfo driver's test hold (HoldRequest): forget a hold that\n"
+    L"                                     began, or wait until the next one begins\n"
     L"Output is UTF-8, one item a line, fields separated by tabs; tab, line feed and carriage return\n"
     L"inside a text are written as \\t, \\n and \\r. Exit status: 0 done, 1 not found or time-out, 2 usage.\n";
 
@@ -230,7 +232,9 @@ int Access(const Options& options, const std::wstring& caption) {
     HWND list = dlgread::ListControl(dialog, pair.first);
     if (!list) continue;
     IAccessible* accessible = nullptr;
-    const HRESULT made = ::AccessibleObjectFromWindow(list, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+    // __uuidof, not IID_IAccessible: the x86-64 import library takes oleacc's data export of that name for a
+    // function and hands over the address of its thunk.
+    const HRESULT made = ::AccessibleObjectFromWindow(list, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
                                                       reinterpret_cast<void**>(&accessible));
     if (FAILED(made) || !accessible) {
       Err(L"dlgread: no accessible object for list " + Number(pair.first) + L": " + Hex(static_cast<ULONG>(made)) +
@@ -426,6 +430,22 @@ int Satellite(const std::wstring& folder) {
   return kOk;
 }
 
+// The driver sets its hold event as a held request begins; nobody may have waited for an earlier one.
+int Hold(const std::wstring& what) {
+  const wchar_t kEvent[] = L"Global\\boardinfo-hold";
+  unsigned long ms = 0;
+  if (what != L"reset" && !ParseNumber(what, ms)) return Usage();
+  UniqueHandle event(::OpenEventW(what == L"reset" ? EVENT_MODIFY_STATE : SYNCHRONIZE, FALSE, kEvent));
+  if (!event) {
+    Err(L"dlgread: no driver hold to wait for: error " + Number(::GetLastError()) + L"\n");
+    return kNotFound;
+  }
+  if (what == L"reset") return ::ResetEvent(event.Get()) ? kOk : kNotFound;
+  if (::WaitForSingleObject(event.Get(), static_cast<DWORD>(ms)) == WAIT_OBJECT_0) return kOk;
+  Err(L"dlgread: the driver held no request within " + Number(ms) + L" ms\n");
+  return kNotFound;
+}
+
 int Run(int argc, wchar_t** argv) {
   Options options;
   for (int i = 1; i < argc; ++i) {
@@ -469,6 +489,7 @@ int Run(int argc, wchar_t** argv) {
     if (command == L"access") return Access(options, caption);
     if (command == L"copy") return Copy(options, caption);
     if (command == L"satellite") return Satellite(caption);
+    if (command == L"hold") return Hold(caption);
   }
   if (args.size() == 3 && ParseNumber(args[2], number)) {
     if (command == L"click") return Post(options, caption, WM_COMMAND, number);
