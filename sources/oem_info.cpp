@@ -80,9 +80,10 @@ template <typename Char>
 void Read(Char* manufacturer, Char* model, size_t capacity, OemInfoOrigin* origin) {
   using Calls = OemCalls<Char>;
   manufacturer[0] = model[0] = 0;
-  Char directory[MAX_PATH + 1] = {};
-  Char path[MAX_PATH + 1] = {};
-  const size_t pathCapacity = capacity < MAX_PATH + 1 ? capacity : MAX_PATH + 1;
+  // The path has room of its own: the texts' capacity has nothing to do with where Windows lives.
+  const size_t pathCapacity = MAX_PATH + 1;
+  Char directory[pathCapacity] = {};
+  Char path[pathCapacity] = {};
   const OemFileAccess access = ChooseOemFileAccess(IsWow64(), WindowsVersion().dwMajorVersion);
   const UINT length = Calls::SystemDirectory(directory, static_cast<UINT>(pathCapacity));
   // A directory too long for the buffer reads nothing from the file.

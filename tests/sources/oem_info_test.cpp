@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
                 nullptr, "Registry Maker", "Registry Model", L"Maker", L"", false}),
     [](const testing::TestParamInfo<OemCase>& info) { return std::string(info.param.name); });
 
-TEST(OemInfoLimits, A300CharacterModelKeeps259In8BitAnd260Wide) {
+TEST(OemInfoLimits, TextsAreCutToTheirRoomAndStillReadFromTheFile) {
   kcctest::FileGuard file(NativeOemFile());
   const std::string model(300, 'M');
   ASSERT_TRUE(file.Write("[General]\r\nManufacturer=Maker\r\nModel=" + model + "\r\n"));
@@ -104,6 +104,11 @@ TEST(OemInfoLimits, A300CharacterModelKeeps259In8BitAnd260Wide) {
   wchar_t manufacturer[261], wide[261];
   ReadOemStrings(manufacturer, wide, 261);
   EXPECT_EQ(std::wstring(260, L'M'), std::wstring(wide));
+  // Room for a few characters is room for the texts, not for the file's path: they still come from the file.
+  char small[4], smallModel[4];
+  ReadOemStrings(small, smallModel, sizeof(small));
+  EXPECT_STREQ("Mak", small);
+  EXPECT_STREQ("MMM", smallModel);
 }
 
 TEST(OemInfoLimits, ARegistryValueIsCutAsTheFilesAre) {
