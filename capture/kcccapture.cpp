@@ -360,8 +360,7 @@ private:
       const std::wstring path = m_parent + L"\\" + name;
       const DWORD attributes = ::GetFileAttributesW(path.c_str());
       if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        // A link goes as an empty folder or a file would: its target is never entered.
-        (void)((attributes & FILE_ATTRIBUTE_DIRECTORY) ? ::RemoveDirectoryW(path.c_str()) : ::DeleteFileW(path.c_str()));
+        RemoveCapture(path); // the link itself goes: its target is never entered
         continue;
       }
       if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
