@@ -85,11 +85,12 @@ stopped() {
 }
 stop_service() { repeat_sc stop stopped; }
 
-# A service still stopping answers a start with 1056 (already running): try again until it has stopped.
+# A service still stopping answers a start with 1056 (already running), and one whose winedevice.exe is still
+# ending with 1359 (internal error, seen once in a fresh prefix): try again until it has stopped.
 running() {
   case $1 in
     RUNNING) return 0 ;;
-    START_PENDING | "error 1056") return 1 ;;
+    START_PENDING | "error 1056" | "error 1359") return 1 ;;
     "error 1060") fail "the service is not installed" ;;
     *) fail "the driver did not start ($1); DbgPrint output shows with WINEDEBUG=warn+debugstr set before the wineserver starts" ;;
   esac
